@@ -1,0 +1,27 @@
+# Quick start: `make test` (and, once the program exists, `make demo`).
+BUILD_DIR ?= build
+BENCH_DIR ?= build-bench
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build test bench clean
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMTH_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@echo "Benchmarks built in $(BENCH_DIR)/bench; see bench/README.md for how to run them."
+
+clean:
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) build-asan build-fuzz

@@ -1,0 +1,368 @@
+#include "json/json_value.h"
+
+#include "json/tree_builder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <iterator>
+#include <memory>
+
+namespace json {
+namespace detail {
+
+Key::Key(std::u16string_view name) : Key(TreeBuilder::makeKey(name.data(), name.size(), hashOf(name))) {}
+
+Key::Key(const Key& other) noexcept : m_rep(other.m_rep) {
+    if (m_rep != nullptr) {
+        m_rep->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+Key& Key::operator=(Key other) noexcept {
+    std::swap(m_rep, other.m_rep);
+    return *this;
+}
+
+Key::~Key() {
+    if (m_rep != nullptr && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_rep->~KeyRep();
+        ::operator delete(m_rep);
+    }
+}
+
+std::u16string_view Key::view() const noexcept {
+    return m_rep == nullptr ? std::u16string_view() : std::u16string_view(m_rep->chars(), m_rep->length);
+}
+
+std::uint32_t Key::hash() const noexcept {
+    return m_rep == nullptr ? hashOf({}) : m_rep->hash;
+}
+
+std::uint32_t Key::hashOf(std::u16string_view name) noexcept {
+    return TreeBuilder::hashUnits(name.data(), name.size());
+}
+
+bool TreeBuilder::keyEquals(const Key& key, std::u16string_view name) noexcept {
+    return key.view() == name;
+}
+
+const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept {
+    if (index.empty()) {
+        const auto found =
+            std::find_if(members.begin(), members.end(), [name](const JsonMember& m) { return m.name() == name; });
+        return found == members.end() ? nullptr : &*found;
+    }
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t slot = Key::hashOf(name) & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t entry = index[slot];
+        if (entry == 0) {
+            return nullptr;
+        }
+        const JsonMember& member = members[entry - 1];
+        if (member.name() == name) {
+            return &member;
+        }
+    }
+}
+
+void ObjectRep::rebuildIndex() {
+    index.assign(std::bit_ceil(members.size() * 2 + 2), 0);
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        std::size_t slot = TreeBuilder::hashOf(members[i]) & mask;
+        while (index[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        index[slot] = static_cast<std::uint32_t>(i + 1);
+    }
+}
+
+void ObjectRep::indexLast() {
+    if (members.size() <= kIndexThreshold) {
+        return;
+    }
+    if (index.empty() || members.size() * 2 > index.size()) {
+        rebuildIndex();
+        return;
+    }
+    const std::size_t mask = index.size() - 1;
+    std::size_t slot = TreeBuilder::hashOf(members.back()) & mask;
+    while (index[slot] != 0) {
+        slot = (slot + 1) & mask;
+    }
+    index[slot] = static_cast<std::uint32_t>(members.size());
+}
+
+JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t start) {
+    auto rep = std::make_unique<ObjectRep>();
+    rep->members.reserve(scratch.size() - start);
+    std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->members));
+    scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+    if (rep->members.size() > ObjectRep::kIndexThreshold) {
+        rep->rebuildIndex();
+    }
+    JsonValue value(JsonKind::Object);
+    value.setPointer(rep.release());
+    return value;
+}
+
+JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t start) {
+    auto rep = std::make_unique<ArrayRep>();
+    rep->elements.reserve(scratch.size() - start);
+    std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->elements));
+    scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+    JsonValue value(JsonKind::Array);
+    value.setPointer(rep.release());
+    return value;
+}
+
+} // namespace detail
+
+namespace {
+
+const JsonValue& emptyValue() noexcept {
+    static const JsonValue empty;
+    return empty;
+}
+
+} // namespace
+
+JsonValue::JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta) {
+    std::memcpy(m_units, other.m_units, sizeof m_units);
+    other.m_kind = JsonKind::Empty;
+}
+
+JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
+    if (this != &other) {
+        release();
+        m_kind = other.m_kind;
+        m_meta = other.m_meta;
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        other.m_kind = JsonKind::Empty;
+    }
+    return *this;
+}
+
+JsonValue JsonValue::makeNull() noexcept {
+    return JsonValue(JsonKind::Null);
+}
+
+JsonValue JsonValue::makeBoolean(bool value) noexcept {
+    JsonValue v(JsonKind::Boolean);
+    v.m_meta = value ? 1 : 0;
+    return v;
+}
+
+JsonValue JsonValue::makeNumber(const Decimal& value) noexcept {
+    JsonValue v(JsonKind::Number);
+    v.m_meta = static_cast<std::uint8_t>(value.scale() | (value.isNegative() ? kNegativeBit : 0));
+    v.setWord(value.hi());
+    v.setBits(value.lo());
+    return v;
+}
+
+JsonValue JsonValue::makeString(std::u16string_view text) {
+    return detail::TreeBuilder::makeString(text.data(), text.size());
+}
+
+JsonValue JsonValue::makeObject() {
+    std::vector<JsonMember> none;
+    return detail::TreeBuilder::objectFrom(none, 0);
+}
+
+JsonValue JsonValue::makeArray() {
+    std::vector<JsonValue> none;
+    return detail::TreeBuilder::arrayFrom(none, 0);
+}
+
+JsonValue JsonValue::clone() const {
+    switch (m_kind) {
+    case JsonKind::String:
+        return makeString(asString());
+    case JsonKind::Object: {
+        JsonValue copy = makeObject();
+        detail::ObjectRep* rep = copy.objectRep();
+        rep->members.reserve(count());
+        for (const JsonMember& m : members()) {
+            rep->members.emplace_back(m.m_key, m.m_value.clone());
+        }
+        if (rep->members.size() > detail::ObjectRep::kIndexThreshold) {
+            rep->rebuildIndex();
+        }
+        return copy;
+    }
+    case JsonKind::Array: {
+        JsonValue copy = makeArray();
+        detail::ArrayRep* rep = copy.arrayRep();
+        rep->elements.reserve(count());
+        for (const JsonValue& e : elements()) {
+            rep->elements.push_back(e.clone());
+        }
+        return copy;
+    }
+    default: {
+        JsonValue copy(m_kind);
+        copy.m_meta = m_meta;
+        std::memcpy(copy.m_units, m_units, sizeof m_units);
+        return copy;
+    }
+    }
+}
+
+bool JsonValue::asBoolean() const noexcept {
+    return m_kind == JsonKind::Boolean && m_meta != 0;
+}
+
+Decimal JsonValue::asNumber() const noexcept {
+    if (m_kind != JsonKind::Number) {
+        return Decimal();
+    }
+    return Decimal::fromParts(word(), bits(), static_cast<std::uint8_t>(m_meta & ~kNegativeBit),
+                              (m_meta & kNegativeBit) != 0);
+}
+
+std::u16string_view JsonValue::asString() const noexcept {
+    if (m_kind != JsonKind::String) {
+        return {};
+    }
+    if (m_meta == kHeapString) {
+        return {pointer<const char16_t>(), word()};
+    }
+    return {m_units, m_meta};
+}
+
+std::size_t JsonValue::count() const noexcept {
+    if (m_kind == JsonKind::Object) {
+        return objectRep()->members.size();
+    }
+    if (m_kind == JsonKind::Array) {
+        return arrayRep()->elements.size();
+    }
+    return 0;
+}
+
+const JsonValue& JsonValue::operator[](std::u16string_view name) const noexcept {
+    const JsonValue* value = find(name);
+    return value != nullptr ? *value : emptyValue();
+}
+
+const JsonValue* JsonValue::find(std::u16string_view name) const noexcept {
+    if (m_kind != JsonKind::Object) {
+        return nullptr;
+    }
+    const JsonMember* member = objectRep()->find(name);
+    return member != nullptr ? &member->value() : nullptr;
+}
+
+std::span<const JsonMember> JsonValue::members() const noexcept {
+    if (m_kind != JsonKind::Object) {
+        return {};
+    }
+    return objectRep()->members;
+}
+
+bool JsonValue::insert(std::u16string_view name, JsonValue value) {
+    if (m_kind != JsonKind::Object || find(name) != nullptr) {
+        return false;
+    }
+    detail::ObjectRep* rep = objectRep();
+    rep->members.emplace_back(detail::Key(name), std::move(value));
+    rep->indexLast();
+    return true;
+}
+
+const JsonValue& JsonValue::at(std::size_t position) const noexcept {
+    if (m_kind != JsonKind::Array || position < 1 || position > count()) {
+        return emptyValue();
+    }
+    return arrayRep()->elements[position - 1];
+}
+
+std::span<const JsonValue> JsonValue::elements() const noexcept {
+    if (m_kind != JsonKind::Array) {
+        return {};
+    }
+    return arrayRep()->elements;
+}
+
+bool JsonValue::append(JsonValue value) {
+    if (m_kind != JsonKind::Array) {
+        return false;
+    }
+    arrayRep()->elements.push_back(std::move(value));
+    return true;
+}
+
+bool operator==(const JsonValue& a, const JsonValue& b) noexcept {
+    if (a.kind() != b.kind()) {
+        return false;
+    }
+    switch (a.kind()) {
+    case JsonKind::Empty:
+    case JsonKind::Null:
+        return true;
+    case JsonKind::Boolean:
+        return a.asBoolean() == b.asBoolean();
+    case JsonKind::Number:
+        return a.asNumber() == b.asNumber();
+    case JsonKind::String:
+        return a.asString() == b.asString();
+    case JsonKind::Object:
+        return std::equal(
+            a.members().begin(), a.members().end(), b.members().begin(), b.members().end(),
+            [](const JsonMember& x, const JsonMember& y) { return x.name() == y.name() && x.value() == y.value(); });
+    case JsonKind::Array:
+        return std::equal(a.elements().begin(), a.elements().end(), b.elements().begin(), b.elements().end());
+    }
+    return false;
+}
+
+void JsonValue::release() noexcept {
+    switch (m_kind) {
+    case JsonKind::String:
+        if (m_meta == kHeapString) {
+            delete[] pointer<char16_t>();
+        }
+        break;
+    case JsonKind::Object:
+        delete objectRep();
+        break;
+    case JsonKind::Array:
+        delete arrayRep();
+        break;
+    default:
+        break;
+    }
+    m_kind = JsonKind::Empty;
+}
+
+std::uint32_t JsonValue::word() const noexcept {
+    std::uint32_t value;
+    std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 2, sizeof value);
+    return value;
+}
+
+void JsonValue::setWord(std::uint32_t value) noexcept {
+    std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 2, &value, sizeof value);
+}
+
+std::uint64_t JsonValue::bits() const noexcept {
+    std::uint64_t value;
+    std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 6, sizeof value);
+    return value;
+}
+
+void JsonValue::setBits(std::uint64_t value) noexcept {
+    std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 6, &value, sizeof value);
+}
+
+detail::ObjectRep* JsonValue::objectRep() const noexcept {
+    return pointer<detail::ObjectRep>();
+}
+
+detail::ArrayRep* JsonValue::arrayRep() const noexcept {
+    return pointer<detail::ArrayRep>();
+}
+
+} // namespace json

@@ -1,0 +1,529 @@
+#pragma once
+
+// Internal to the json library: the lenient JSON reader, written once over a text source (UTF-16 text
+// or UTF-8 bytes). It reads one token per call at a shared cursor, records what it tolerates as lines of
+// the parse error text, and raises the failures that end a parse (RaisedFailure) to the object or array
+// reading the current member or element, which records its line and returns what it holds.
+
+#include "json/json_value.h"
+#include "json/parse_state.h"
+#include "json/string_builder.h"
+#include "json/text_source.h"
+#include "json/tree_builder.h"
+
+#include <initializer_list>
+#include <memory>
+#include <stdexcept>
+#include <unordered_set>
+#include <vector>
+
+namespace json::detail {
+
+std::u16string decimalText(std::int64_t value);
+
+// Appends one line to the parse error text, unless that has reached its cap.
+void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts);
+
+// One copy of each distinct member name met during one parse, so that a table's rows share their names
+// and a duplicate name is found by comparing pointers.
+class KeyInterner final {
+public:
+    const Key& intern(std::u16string_view name);
+
+private:
+    void grow();
+
+    std::vector<Key> m_slots = std::vector<Key>(64);
+    std::size_t m_count = 0;
+};
+
+template <class Source> class LenientReader final {
+public:
+    LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state) {}
+
+    void skipFiller() noexcept;
+    // The member name; the view is valid until the next readKey.
+    std::u16string_view readKey();
+    bool atStringStart() const noexcept { return at(u'"') || at(u'\''); }
+    // Only where atStringStart holds after filler.
+    JsonValue readString();
+    JsonValue readNumber();
+    // `valid` is false when the text there is not the literal (the line is then recorded).
+    JsonValue readBoolean(bool& valid);
+    JsonValue readNull(bool& valid);
+    // `invalidLiteral` receives the description of an invalid literal read there, or stays empty.
+    // `depth` is the nesting of the container holding the value (0 outside any).
+    JsonValue readValue(int depth, std::u16string_view& invalidLiteral);
+    JsonValue readObject(int depth);
+    JsonValue readArray(int depth);
+
+private:
+    using Unit = typename Source::Unit;
+    using NameSet = std::unordered_set<const KeyRep*>;
+    // Below this many members a scan of the names read so far finds a duplicate fastest.
+    static constexpr std::size_t kScannedNames = 64;
+
+    static constexpr AsciiSet kKeyStops{'"', '\'', '\r', '\n', '\t', ' '};
+    static constexpr AsciiSet kDoubleQuotedStops{'"', '\\'};
+    static constexpr AsciiSet kSingleQuotedStops{'\'', '\\'};
+    static constexpr AsciiSet kNumberChars{'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'};
+
+    // Truncates a scratch stack to where a container began, whichever way the container is left.
+    template <class T> struct ScratchGuard {
+        std::vector<T>& scratch;
+        std::size_t start;
+        ~ScratchGuard() {
+            if (scratch.size() > start) {
+                scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+            }
+        }
+    };
+
+    bool at(char16_t c) const noexcept { return !m_src.atEnd() && m_src.peek() == c; }
+    std::u16string position() const { return decimalText(m_src.position()); }
+    void record(std::initializer_list<std::u16string_view> parts) { recordLine(m_state, parts); }
+
+    std::u16string_view readPlainQuotedKey();
+    std::u16string_view readKeyCharByChar();
+    void readEscape();
+    void appendRun(const Span<Unit>& run);
+    JsonValue stringFrom(const Span<Unit>& run);
+    void enterContainer(int depth) const;
+    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key, JsonValue&& value);
+    // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
+    template <class Read> void readGuarded(Read&& read);
+
+    Source& m_src;
+    ParseErrorState& m_state;
+    KeyInterner m_keys;
+    std::vector<JsonMember> m_members; // members of the objects being read, innermost last
+    std::vector<JsonValue> m_elements; // elements of the arrays being read, innermost last
+    cStringBuilder m_text;             // a string value with escapes, as it is gathered
+    std::u16string m_keyText;
+    std::u16string m_decoded;
+};
+
+template <class Source> void LenientReader<Source>::skipFiller() noexcept {
+    bool armed = false; // a "/" or "*" was just seen that can open or close a comment
+    bool inComment = false;
+    bool inBlock = false;
+    while (!m_src.atEnd()) {
+        switch (m_src.peek()) {
+        case u'\r':
+        case u'\n':
+            if (!inBlock) {
+                armed = false;
+                inComment = false;
+            }
+            break;
+        case u'\t':
+        case u' ':
+        case u'(':
+        case u')':
+            break;
+        case u'/':
+            if (inBlock) {
+                if (armed) {
+                    armed = inComment = inBlock = false;
+                }
+            } else if (armed) {
+                armed = false;
+                inComment = true;
+            } else {
+                armed = true;
+                inComment = inBlock = false;
+            }
+            break;
+        case u'*':
+            if (armed) {
+                armed = false;
+                inComment = inBlock = true;
+            } else {
+                armed = true;
+            }
+            break;
+        default:
+            if (!inComment) {
+                return;
+            }
+            break;
+        }
+        m_src.advance();
+    }
+}
+
+template <class Source> std::u16string_view LenientReader<Source>::readKey() {
+    skipFiller();
+    if (at(u'"')) {
+        const std::u16string_view quick = readPlainQuotedKey();
+        if (quick.data() != nullptr) {
+            return quick;
+        }
+    }
+    return readKeyCharByChar();
+}
+
+// The usual name: double quotes around characters that need no care, then a colon. Anything else
+// (blanks or single quotes inside, no colon after) goes back to the character-by-character reading.
+template <class Source> std::u16string_view LenientReader<Source>::readPlainQuotedKey() {
+    const auto start = m_src.mark();
+    m_src.advance();
+    const Span<Unit> run = m_src.scanUntil(kKeyStops);
+    if (at(u'"')) {
+        m_src.advance();
+        skipFiller();
+        if (at(u':')) {
+            m_src.advance();
+            const std::u16string_view name = m_src.decode(run, m_keyText);
+            return name.data() != nullptr ? name : std::u16string_view(u"", 0);
+        }
+    }
+    m_src.reset(start);
+    return {};
+}
+
+template <class Source> std::u16string_view LenientReader<Source>::readKeyCharByChar() {
+    m_keyText.clear();
+    bool inDouble = false;
+    bool inSingle = false;
+    while (!m_src.atEnd()) {
+        const char16_t c = m_src.peek();
+        if (c == u'"' || c == u'\'') {
+            m_src.advance();
+            bool& inQuotes = c == u'"' ? inDouble : inSingle;
+            inQuotes = !inQuotes;
+            if (!inQuotes) {
+                skipFiller();
+                if (!at(u':')) {
+                    record({u"Invalid Key at position ", position(), u" : ", m_keyText});
+                    return m_keyText;
+                }
+            }
+        } else if (c == u':') {
+            m_src.advance();
+            if (!inDouble && !inSingle) {
+                return m_keyText;
+            }
+            m_keyText += u':';
+        } else {
+            if (c != u'\r' && c != u'\n' && c != u'\t' && c != u' ') {
+                m_keyText += c;
+            }
+            m_src.advance();
+        }
+    }
+    return m_keyText;
+}
+
+template <class Source> JsonValue LenientReader<Source>::readString() {
+    skipFiller();
+    const char16_t quote = m_src.peek();
+    const AsciiSet& stops = quote == u'"' ? kDoubleQuotedStops : kSingleQuotedStops;
+    m_src.advance();
+    const Span<Unit> first = m_src.scanUntil(stops);
+    if (at(quote)) {
+        m_src.advance();
+        return stringFrom(first);
+    }
+    m_text.Remove(0, m_text.Length());
+    appendRun(first);
+    while (!m_src.atEnd()) {
+        const char16_t c = m_src.peek();
+        if (c == quote) {
+            m_src.advance();
+            return JsonValue::makeString(m_text.view());
+        }
+        if (c == u'\\') {
+            m_src.advance();
+            readEscape();
+        } else {
+            m_text.Append({&c, 1});
+            m_src.advance();
+        }
+        appendRun(m_src.scanUntil(stops));
+    }
+    return JsonValue::makeString(m_text.view());
+}
+
+template <class Source> void LenientReader<Source>::readEscape() {
+    if (m_src.atEnd()) {
+        return;
+    }
+    const char16_t e = m_src.peek();
+    char16_t unit = 0;
+    switch (e) {
+    case u'"':
+    case u'\\':
+    case u'/':
+    case u'\'':
+        unit = e;
+        break;
+    case u'b':
+        unit = 0x08;
+        break;
+    case u'f':
+        unit = 0x0C;
+        break;
+    case u'n':
+        unit = 0x0A;
+        break;
+    case u'r':
+        unit = 0x0D;
+        break;
+    case u't':
+        unit = 0x09;
+        break;
+    case u'u': {
+        // The hexadecimal digits at the start of the next four characters; the four are skipped whatever
+        // they hold.
+        m_src.advance();
+        std::uint32_t value = 0;
+        bool inDigits = true;
+        for (int k = 0; k < 4 && !m_src.atEnd(); ++k) {
+            const char16_t h = m_src.peek();
+            const int digit = (h >= u'0' && h <= u'9')   ? h - u'0'
+                              : (h >= u'a' && h <= u'f') ? h - u'a' + 10
+                              : (h >= u'A' && h <= u'F') ? h - u'A' + 10
+                                                         : -1;
+            inDigits = inDigits && digit >= 0;
+            if (inDigits) {
+                value = value * 16 + static_cast<std::uint32_t>(digit);
+            }
+            m_src.advance();
+        }
+        const char16_t decoded = static_cast<char16_t>(value);
+        m_text.Append({&decoded, 1});
+        return;
+    }
+    default:
+        return; // the character is then read as an ordinary one
+    }
+    m_text.Append({&unit, 1});
+    m_src.advance();
+}
+
+template <class Source> void LenientReader<Source>::appendRun(const Span<Unit>& run) {
+    if (run.size != 0) {
+        m_text.Append(m_src.decode(run, m_decoded));
+    }
+}
+
+template <class Source> JsonValue LenientReader<Source>::stringFrom(const Span<Unit>& run) {
+    if (run.ascii) {
+        return TreeBuilder::makeString(run.data, run.size);
+    }
+    return JsonValue::makeString(m_src.decode(run, m_decoded));
+}
+
+template <class Source> JsonValue LenientReader<Source>::readNumber() {
+    skipFiller();
+    const Span<Unit> digits = m_src.scanWhile(kNumberChars);
+    if (digits.size == 0 && m_src.atEnd()) {
+        return JsonValue();
+    }
+    const ParsedDecimal parsed = Decimal::parse(std::basic_string_view(
+        reinterpret_cast<const std::conditional_t<sizeof(Unit) == 1, char, char16_t>*>(digits.data), digits.size));
+    switch (parsed.status) {
+    case Decimal::Conversion::Ok:
+        return JsonValue::makeNumber(parsed.value);
+    case Decimal::Conversion::Overflow:
+        throw RaisedFailure{kOverflow};
+    case Decimal::Conversion::TypeMismatch:
+        break;
+    }
+    throw RaisedFailure{kTypeMismatch};
+}
+
+template <class Source> JsonValue LenientReader<Source>::readBoolean(bool& valid) {
+    skipFiller();
+    valid = true;
+    if (m_src.matchesAscii("true")) {
+        m_src.skipAscii(4);
+        return JsonValue::makeBoolean(true);
+    }
+    if (m_src.matchesAscii("false")) {
+        m_src.skipAscii(5);
+        return JsonValue::makeBoolean(false);
+    }
+    valid = false;
+    record({u"Invalid Boolean at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
+    return JsonValue::makeBoolean(false);
+}
+
+template <class Source> JsonValue LenientReader<Source>::readNull(bool& valid) {
+    skipFiller();
+    valid = true;
+    if (m_src.matchesAscii("null")) {
+        m_src.skipAscii(4);
+        return JsonValue::makeNull();
+    }
+    valid = false;
+    record({u"Invalid null value at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
+    return JsonValue();
+}
+
+template <class Source> JsonValue LenientReader<Source>::readValue(int depth, std::u16string_view& invalidLiteral) {
+    skipFiller();
+    if (m_src.atEnd()) {
+        return readNumber();
+    }
+    bool valid = true;
+    JsonValue value;
+    switch (m_src.peek()) {
+    case u'{':
+        enterContainer(depth);
+        return readObject(depth + 1);
+    case u'[':
+        enterContainer(depth);
+        return readArray(depth + 1);
+    case u'"':
+    case u'\'':
+        return readString();
+    case u't':
+    case u'f':
+        value = readBoolean(valid);
+        if (!valid) {
+            invalidLiteral = kInvalidBooleanElement;
+        }
+        return value;
+    case u'n':
+        value = readNull(valid);
+        if (!valid) {
+            invalidLiteral = kInvalidNullElement;
+        }
+        return value;
+    default:
+        return readNumber();
+    }
+}
+
+template <class Source> void LenientReader<Source>::enterContainer(int depth) const {
+    if (depth + 1 > kMaxNesting) {
+        throw RaisedFailure{kNestingTooDeep};
+    }
+}
+
+template <class Source> template <class Read> void LenientReader<Source>::readGuarded(Read&& read) {
+    try {
+        read();
+    } catch (const RaisedFailure& failure) {
+        m_state.pending = failure.description;
+    } catch (const StringBuilderError&) {
+        m_state.pending = kOverflow; // a single string past the builder's 32-bit size
+    } catch (const std::bad_alloc&) {
+        m_state.pending = kOutOfMemory;
+    } catch (const std::length_error&) {
+        m_state.pending = kOutOfMemory;
+    }
+}
+
+template <class Source>
+void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key,
+                                        JsonValue&& value) {
+    const KeyRep* rep = TreeBuilder::rep(key);
+    if (names == nullptr && m_members.size() - start < kScannedNames) {
+        for (std::size_t i = start; i < m_members.size(); ++i) {
+            if (TreeBuilder::rep(m_members[i]) == rep) {
+                throw RaisedFailure{kDuplicateName};
+            }
+        }
+    } else {
+        if (names == nullptr) {
+            names = std::make_unique<NameSet>();
+            for (std::size_t i = start; i < m_members.size(); ++i) {
+                names->insert(TreeBuilder::rep(m_members[i]));
+            }
+        }
+        if (!names->insert(rep).second) {
+            throw RaisedFailure{kDuplicateName};
+        }
+    }
+    m_members.emplace_back(std::move(key), std::move(value));
+}
+
+template <class Source> JsonValue LenientReader<Source>::readObject(int depth) {
+    const std::size_t start = m_members.size();
+    ScratchGuard<JsonMember> guard{m_members, start};
+    std::unique_ptr<NameSet> names;
+    skipFiller();
+    if (!at(u'{')) {
+        record({u"Invalid Object at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
+        return TreeBuilder::objectFrom(m_members, start);
+    }
+    m_src.advance();
+    for (;;) {
+        skipFiller();
+        if (at(u'}')) {
+            m_src.advance();
+            break;
+        }
+        if (at(u',')) {
+            m_src.advance();
+            skipFiller();
+        } else if (m_src.atEnd()) {
+            record({u"Missing '}': ", m_src.lastUnits(20)});
+            break;
+        }
+        Key key = m_keys.intern(readKey());
+        m_state.pending.reset();
+        bool stored = false;
+        readGuarded([&] {
+            std::u16string_view ignoredLiteral;
+            JsonValue value = readValue(depth, ignoredLiteral);
+            storeMember(start, names, std::move(key), std::move(value));
+            stored = true;
+        });
+        if (m_state.pending) {
+            // A container read with a failure pending is still stored, and the name moved with it.
+            record({*m_state.pending, u": ", stored ? m_members.back().name() : key.view()});
+            break;
+        }
+    }
+    return TreeBuilder::objectFrom(m_members, start);
+}
+
+template <class Source> JsonValue LenientReader<Source>::readArray(int depth) {
+    const std::size_t start = m_elements.size();
+    ScratchGuard<JsonValue> guard{m_elements, start};
+    skipFiller();
+    if (!at(u'[')) {
+        record({u"Invalid Array at position ", position(), u" : ", m_src.unitsAtCursor(20)});
+        return TreeBuilder::arrayFrom(m_elements, start);
+    }
+    m_src.advance();
+    for (;;) {
+        skipFiller();
+        if (at(u']')) {
+            m_src.advance();
+            break;
+        }
+        if (at(u',')) {
+            m_src.advance();
+            skipFiller();
+        } else if (m_src.atEnd()) {
+            record({u"Missing ']': ", m_src.lastUnits(20)});
+            break;
+        }
+        m_state.pending.reset();
+        std::u16string_view invalidLiteral;
+        readGuarded([&] {
+            JsonValue value = readValue(depth, invalidLiteral);
+            if (invalidLiteral.empty()) {
+                m_elements.push_back(std::move(value));
+            }
+        });
+        if (!invalidLiteral.empty()) {
+            // The cursor did not move, so reading on would read the same element for ever. The array
+            // stops as for a raised failure; the literal reader has recorded the line.
+            m_state.pending = invalidLiteral;
+            break;
+        }
+        if (m_state.pending) {
+            record({*m_state.pending, u": ", m_src.unitsAtCursor(20)});
+            break;
+        }
+    }
+    return TreeBuilder::arrayFrom(m_elements, start);
+}
+
+} // namespace json::detail

@@ -1,0 +1,162 @@
+#include "json/utf8.h"
+
+#include <cstring>
+
+namespace json {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool inRange(unsigned char byte, unsigned char low, unsigned char high) noexcept {
+    return byte >= low && byte <= high;
+}
+
+// The allowed range of the second byte after a lead byte; later bytes are always 80..BF.
+struct LeadInfo {
+    std::uint32_t length;
+    unsigned char secondLow;
+    unsigned char secondHigh;
+};
+
+LeadInfo leadInfo(unsigned char lead) noexcept {
+    if (inRange(lead, 0xC2, 0xDF)) {
+        return {2, 0x80, 0xBF};
+    }
+    if (lead == 0xE0) {
+        return {3, 0xA0, 0xBF};
+    }
+    if (lead == 0xED) {
+        return {3, 0x80, 0x9F}; // no surrogates
+    }
+    if (inRange(lead, 0xE1, 0xEF)) {
+        return {3, 0x80, 0xBF};
+    }
+    if (lead == 0xF0) {
+        return {4, 0x90, 0xBF};
+    }
+    if (inRange(lead, 0xF1, 0xF3)) {
+        return {4, 0x80, 0xBF};
+    }
+    if (lead == 0xF4) {
+        return {4, 0x80, 0x8F}; // nothing beyond U+10FFFF
+    }
+    return {0, 0, 0};
+}
+
+bool allAscii(const unsigned char* p) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
+template <class Sink> void decodeAll(std::string_view bytes, Sink&& sink) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8 && allAscii(p + i)) {
+            for (std::size_t k = 0; k < 8; ++k) {
+                sink(static_cast<char16_t>(p[i + k]));
+            }
+            i += 8;
+            continue;
+        }
+        if (p[i] < 0x80) {
+            sink(static_cast<char16_t>(p[i]));
+            ++i;
+            continue;
+        }
+        const Utf8Step step = decodeUtf8(p + i, n - i);
+        if (step.codePoint >= 0x10000) {
+            const char32_t v = step.codePoint - 0x10000;
+            sink(static_cast<char16_t>(0xD800 + (v >> 10)));
+            sink(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            sink(static_cast<char16_t>(step.codePoint));
+        }
+        i += step.length;
+    }
+}
+
+} // namespace
+
+Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept {
+    const unsigned char lead = bytes[0];
+    if (lead < 0x80) {
+        return {lead, 1};
+    }
+    const LeadInfo info = leadInfo(lead);
+    if (info.length == 0) {
+        return {kReplacement, 1};
+    }
+    char32_t cp = lead & (0xFF >> (info.length + 1));
+    for (std::uint32_t k = 1; k < info.length; ++k) {
+        const unsigned char low = k == 1 ? info.secondLow : 0x80;
+        const unsigned char high = k == 1 ? info.secondHigh : 0xBF;
+        if (k >= available || !inRange(bytes[k], low, high)) {
+            return {kReplacement, k};
+        }
+        cp = (cp << 6) | (bytes[k] & 0x3F);
+    }
+    return {cp, info.length};
+}
+
+std::u16string Utf8ToUtf16(std::string_view bytes) {
+    std::u16string out(utf16Length(bytes), u'\0');
+    char16_t* w = out.data();
+    decodeAll(bytes, [&w](char16_t unit) { *w++ = unit; });
+    return out;
+}
+
+std::size_t utf16Length(std::string_view bytes) noexcept {
+    std::size_t count = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8 && allAscii(p + i)) {
+            count += 8;
+            i += 8;
+        } else if (p[i] < 0x80) {
+            ++count;
+            ++i;
+        } else {
+            const Utf8Step step = decodeUtf8(p + i, n - i);
+            count += step.codePoint >= 0x10000 ? 2 : 1;
+            i += step.length;
+        }
+    }
+    return count;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace json
