@@ -6,7 +6,8 @@
 
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::optional<json::JsonValue> direct = json::ParseJsonUtf8(bytes);
     const std::u16string directErrors = json::LastParseErrors();

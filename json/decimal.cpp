@@ -14,7 +14,8 @@ constexpr int kKeptDigits = 36;
 // Exponents are clamped here while reading: far beyond any representable value, far from int overflow.
 constexpr int kExponentClamp = 100000;
 
-u128 pow10(int n) {
+u128 pow10(int n)
+{
     u128 p = 1;
     for (int i = 0; i < n; ++i) {
         p *= 10;
@@ -24,7 +25,8 @@ u128 pow10(int n) {
 
 // mantissa / 10^digits, rounded half to even; `sticky` says that nonzero digits were dropped beyond the
 // mantissa, which breaks an exact tie upwards.
-u128 divideRounded(u128 mantissa, int digits, bool sticky) {
+u128 divideRounded(u128 mantissa, int digits, bool sticky)
+{
     if (digits == 0) {
         return mantissa;
     }
@@ -48,7 +50,9 @@ struct Scanned {
     bool sticky = false; // nonzero digits dropped beyond kKeptDigits
 };
 
-template <class Char> Scanned scan(std::basic_string_view<Char> text) {
+template <class Char>
+Scanned scan(std::basic_string_view<Char> text)
+{
     Scanned s;
     std::size_t i = 0;
     const auto at = [&](std::size_t k) -> char32_t { return k < text.size() ? static_cast<char32_t>(text[k]) : 0; };
@@ -114,7 +118,8 @@ template <class Char> Scanned scan(std::basic_string_view<Char> text) {
 
 // The largest scale (at most 28, at most the number of fraction digits written) whose rounded
 // magnitude fits in 96 bits.
-ParsedDecimal fit(const Scanned& s) {
+ParsedDecimal fit(const Scanned& s)
+{
     ParsedDecimal result;
     if (!s.valid) {
         return result;
@@ -146,21 +151,68 @@ ParsedDecimal fit(const Scanned& s) {
     return result;
 }
 
-u128 magnitudeOf(const Decimal& d) {
+u128 magnitudeOf(const Decimal& d)
+{
     return (static_cast<u128>(d.hi()) << 64) | d.lo();
+}
+
+// The usual number text (an optional minus, at most 19 digits, at most one point, no exponent) is
+// exact in 64 bits and needs no rounding.
+template <class Char>
+bool parsePlain(std::basic_string_view<Char> text, ParsedDecimal& result) noexcept
+{
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    i += negative ? 1 : 0;
+    std::uint64_t magnitude = 0;
+    int digits = 0;
+    int fraction = -1; // digits after the point, once a point is seen
+    for (; i < text.size(); ++i) {
+        const Char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 19) {
+                return false;
+            }
+            magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
+            fraction += fraction >= 0 ? 1 : 0;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    result.status = Decimal::Conversion::Ok;
+    result.value = Decimal::fromParts(0, magnitude, static_cast<std::uint8_t>(std::max(fraction, 0)), negative);
+    return true;
+}
+
+template <class Char>
+ParsedDecimal parseText(std::basic_string_view<Char> text) noexcept
+{
+    ParsedDecimal result;
+    if (parsePlain(text, result)) {
+        return result;
+    }
+    return fit(scan(text));
 }
 
 } // namespace
 
-ParsedDecimal Decimal::parse(std::u16string_view text) noexcept {
-    return fit(scan(text));
+ParsedDecimal Decimal::parse(std::u16string_view text) noexcept
+{
+    return parseText(text);
 }
 
-ParsedDecimal Decimal::parse(std::string_view text) noexcept {
-    return fit(scan(text));
+ParsedDecimal Decimal::parse(std::string_view text) noexcept
+{
+    return parseText(text);
 }
 
-std::optional<std::int64_t> Decimal::toInt64() const noexcept {
+std::optional<std::int64_t> Decimal::toInt64() const noexcept
+{
     const u128 whole = divideRounded(magnitudeOf(*this), m_scale, false);
     const u128 limit = static_cast<u128>(1) << 63;
     if (m_negative) {
@@ -175,7 +227,8 @@ std::optional<std::int64_t> Decimal::toInt64() const noexcept {
     return static_cast<std::int64_t>(whole);
 }
 
-std::u16string Decimal::toString() const {
+std::u16string Decimal::toString() const
+{
     std::array<char16_t, 64> digits{};
     std::size_t n = 0;
     u128 m = magnitudeOf(*this);
@@ -200,7 +253,8 @@ std::u16string Decimal::toString() const {
     return text;
 }
 
-bool operator==(const Decimal& a, const Decimal& b) noexcept {
+bool operator==(const Decimal& a, const Decimal& b) noexcept
+{
     if (a.isZero() || b.isZero()) {
         return a.isZero() && b.isZero();
     }

@@ -20,7 +20,8 @@ public:
 
     constexpr Decimal() = default;
     // From parts as stored; the caller guarantees scale <= 28 and hi < 2^32.
-    static constexpr Decimal fromParts(std::uint32_t hi, std::uint64_t lo, std::uint8_t scale, bool negative) {
+    static constexpr Decimal fromParts(std::uint32_t hi, std::uint64_t lo, std::uint8_t scale, bool negative)
+    {
         Decimal d;
         d.m_hi = hi;
         d.m_lo = lo;
@@ -28,7 +29,8 @@ public:
         d.m_negative = negative && (hi != 0 || lo != 0);
         return d;
     }
-    static constexpr Decimal fromInt64(std::int64_t value) {
+    static constexpr Decimal fromInt64(std::int64_t value)
+    {
         const bool negative = value < 0;
         const std::uint64_t magnitude =
             negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);

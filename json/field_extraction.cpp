@@ -2,7 +2,8 @@
 
 namespace json {
 
-std::u16string GetJsonField(std::u16string_view text, std::u16string_view key) {
+std::u16string GetJsonField(std::u16string_view text, std::u16string_view key)
+{
     std::u16string pattern;
     pattern.reserve(key.size() + 4);
     pattern += u'"';

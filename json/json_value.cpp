@@ -13,41 +13,49 @@ namespace detail {
 
 Key::Key(std::u16string_view name) : Key(TreeBuilder::makeKey(name.data(), name.size(), hashOf(name))) {}
 
-Key::Key(const Key& other) noexcept : m_rep(other.m_rep) {
+Key::Key(const Key& other) noexcept : m_rep(other.m_rep)
+{
     if (m_rep != nullptr) {
         m_rep->refs.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
-Key& Key::operator=(Key other) noexcept {
+Key& Key::operator=(Key other) noexcept
+{
     std::swap(m_rep, other.m_rep);
     return *this;
 }
 
-Key::~Key() {
+Key::~Key()
+{
     if (m_rep != nullptr && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         m_rep->~KeyRep();
         ::operator delete(m_rep);
     }
 }
 
-std::u16string_view Key::view() const noexcept {
+std::u16string_view Key::view() const noexcept
+{
     return m_rep == nullptr ? std::u16string_view() : std::u16string_view(m_rep->chars(), m_rep->length);
 }
 
-std::uint32_t Key::hash() const noexcept {
+std::uint32_t Key::hash() const noexcept
+{
     return m_rep == nullptr ? hashOf({}) : m_rep->hash;
 }
 
-std::uint32_t Key::hashOf(std::u16string_view name) noexcept {
+std::uint32_t Key::hashOf(std::u16string_view name) noexcept
+{
     return TreeBuilder::hashUnits(name.data(), name.size());
 }
 
-bool TreeBuilder::keyEquals(const Key& key, std::u16string_view name) noexcept {
+bool TreeBuilder::keyEquals(const Key& key, std::u16string_view name) noexcept
+{
     return key.view() == name;
 }
 
-const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept {
+const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept
+{
     if (index.empty()) {
         const auto found =
             std::find_if(members.begin(), members.end(), [name](const JsonMember& m) { return m.name() == name; });
@@ -66,7 +74,8 @@ const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept {
     }
 }
 
-void ObjectRep::rebuildIndex() {
+void ObjectRep::rebuildIndex()
+{
     index.assign(std::bit_ceil(members.size() * 2 + 2), 0);
     const std::size_t mask = index.size() - 1;
     for (std::size_t i = 0; i < members.size(); ++i) {
@@ -78,7 +87,8 @@ void ObjectRep::rebuildIndex() {
     }
 }
 
-void ObjectRep::indexLast() {
+void ObjectRep::indexLast()
+{
     if (members.size() <= kIndexThreshold) {
         return;
     }
@@ -94,7 +104,8 @@ void ObjectRep::indexLast() {
     index[slot] = static_cast<std::uint32_t>(members.size());
 }
 
-JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t start) {
+JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t start)
+{
     auto rep = std::make_unique<ObjectRep>();
     rep->members.reserve(scratch.size() - start);
     std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->members));
@@ -107,7 +118,8 @@ JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t 
     return value;
 }
 
-JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t start) {
+JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t start)
+{
     auto rep = std::make_unique<ArrayRep>();
     rep->elements.reserve(scratch.size() - start);
     std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->elements));
@@ -121,19 +133,22 @@ JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t st
 
 namespace {
 
-const JsonValue& emptyValue() noexcept {
+const JsonValue& emptyValue() noexcept
+{
     static const JsonValue empty;
     return empty;
 }
 
 } // namespace
 
-JsonValue::JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta) {
+JsonValue::JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta)
+{
     std::memcpy(m_units, other.m_units, sizeof m_units);
     other.m_kind = JsonKind::Empty;
 }
 
-JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
+JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
+{
     if (this != &other) {
         release();
         m_kind = other.m_kind;
@@ -144,17 +159,20 @@ JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
     return *this;
 }
 
-JsonValue JsonValue::makeNull() noexcept {
+JsonValue JsonValue::makeNull() noexcept
+{
     return JsonValue(JsonKind::Null);
 }
 
-JsonValue JsonValue::makeBoolean(bool value) noexcept {
+JsonValue JsonValue::makeBoolean(bool value) noexcept
+{
     JsonValue v(JsonKind::Boolean);
     v.m_meta = value ? 1 : 0;
     return v;
 }
 
-JsonValue JsonValue::makeNumber(const Decimal& value) noexcept {
+JsonValue JsonValue::makeNumber(const Decimal& value) noexcept
+{
     JsonValue v(JsonKind::Number);
     v.m_meta = static_cast<std::uint8_t>(value.scale() | (value.isNegative() ? kNegativeBit : 0));
     v.setWord(value.hi());
@@ -162,21 +180,25 @@ JsonValue JsonValue::makeNumber(const Decimal& value) noexcept {
     return v;
 }
 
-JsonValue JsonValue::makeString(std::u16string_view text) {
+JsonValue JsonValue::makeString(std::u16string_view text)
+{
     return detail::TreeBuilder::makeString(text.data(), text.size());
 }
 
-JsonValue JsonValue::makeObject() {
+JsonValue JsonValue::makeObject()
+{
     std::vector<JsonMember> none;
     return detail::TreeBuilder::objectFrom(none, 0);
 }
 
-JsonValue JsonValue::makeArray() {
+JsonValue JsonValue::makeArray()
+{
     std::vector<JsonValue> none;
     return detail::TreeBuilder::arrayFrom(none, 0);
 }
 
-JsonValue JsonValue::clone() const {
+JsonValue JsonValue::clone() const
+{
     switch (m_kind) {
     case JsonKind::String:
         return makeString(asString());
@@ -210,11 +232,13 @@ JsonValue JsonValue::clone() const {
     }
 }
 
-bool JsonValue::asBoolean() const noexcept {
+bool JsonValue::asBoolean() const noexcept
+{
     return m_kind == JsonKind::Boolean && m_meta != 0;
 }
 
-Decimal JsonValue::asNumber() const noexcept {
+Decimal JsonValue::asNumber() const noexcept
+{
     if (m_kind != JsonKind::Number) {
         return Decimal();
     }
@@ -222,7 +246,8 @@ Decimal JsonValue::asNumber() const noexcept {
                               (m_meta & kNegativeBit) != 0);
 }
 
-std::u16string_view JsonValue::asString() const noexcept {
+std::u16string_view JsonValue::asString() const noexcept
+{
     if (m_kind != JsonKind::String) {
         return {};
     }
@@ -232,7 +257,8 @@ std::u16string_view JsonValue::asString() const noexcept {
     return {m_units, m_meta};
 }
 
-std::size_t JsonValue::count() const noexcept {
+std::size_t JsonValue::count() const noexcept
+{
     if (m_kind == JsonKind::Object) {
         return objectRep()->members.size();
     }
@@ -242,12 +268,14 @@ std::size_t JsonValue::count() const noexcept {
     return 0;
 }
 
-const JsonValue& JsonValue::operator[](std::u16string_view name) const noexcept {
+const JsonValue& JsonValue::operator[](std::u16string_view name) const noexcept
+{
     const JsonValue* value = find(name);
     return value != nullptr ? *value : emptyValue();
 }
 
-const JsonValue* JsonValue::find(std::u16string_view name) const noexcept {
+const JsonValue* JsonValue::find(std::u16string_view name) const noexcept
+{
     if (m_kind != JsonKind::Object) {
         return nullptr;
     }
@@ -255,14 +283,16 @@ const JsonValue* JsonValue::find(std::u16string_view name) const noexcept {
     return member != nullptr ? &member->value() : nullptr;
 }
 
-std::span<const JsonMember> JsonValue::members() const noexcept {
+std::span<const JsonMember> JsonValue::members() const noexcept
+{
     if (m_kind != JsonKind::Object) {
         return {};
     }
     return objectRep()->members;
 }
 
-bool JsonValue::insert(std::u16string_view name, JsonValue value) {
+bool JsonValue::insert(std::u16string_view name, JsonValue value)
+{
     if (m_kind != JsonKind::Object || find(name) != nullptr) {
         return false;
     }
@@ -272,21 +302,24 @@ bool JsonValue::insert(std::u16string_view name, JsonValue value) {
     return true;
 }
 
-const JsonValue& JsonValue::at(std::size_t position) const noexcept {
+const JsonValue& JsonValue::at(std::size_t position) const noexcept
+{
     if (m_kind != JsonKind::Array || position < 1 || position > count()) {
         return emptyValue();
     }
     return arrayRep()->elements[position - 1];
 }
 
-std::span<const JsonValue> JsonValue::elements() const noexcept {
+std::span<const JsonValue> JsonValue::elements() const noexcept
+{
     if (m_kind != JsonKind::Array) {
         return {};
     }
     return arrayRep()->elements;
 }
 
-bool JsonValue::append(JsonValue value) {
+bool JsonValue::append(JsonValue value)
+{
     if (m_kind != JsonKind::Array) {
         return false;
     }
@@ -294,7 +327,8 @@ bool JsonValue::append(JsonValue value) {
     return true;
 }
 
-bool operator==(const JsonValue& a, const JsonValue& b) noexcept {
+bool operator==(const JsonValue& a, const JsonValue& b) noexcept
+{
     if (a.kind() != b.kind()) {
         return false;
     }
@@ -318,7 +352,8 @@ bool operator==(const JsonValue& a, const JsonValue& b) noexcept {
     return false;
 }
 
-void JsonValue::release() noexcept {
+void JsonValue::release() noexcept
+{
     switch (m_kind) {
     case JsonKind::String:
         if (m_meta == kHeapString) {
@@ -337,31 +372,37 @@ void JsonValue::release() noexcept {
     m_kind = JsonKind::Empty;
 }
 
-std::uint32_t JsonValue::word() const noexcept {
+std::uint32_t JsonValue::word() const noexcept
+{
     std::uint32_t value;
     std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 2, sizeof value);
     return value;
 }
 
-void JsonValue::setWord(std::uint32_t value) noexcept {
+void JsonValue::setWord(std::uint32_t value) noexcept
+{
     std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 2, &value, sizeof value);
 }
 
-std::uint64_t JsonValue::bits() const noexcept {
+std::uint64_t JsonValue::bits() const noexcept
+{
     std::uint64_t value;
     std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 6, sizeof value);
     return value;
 }
 
-void JsonValue::setBits(std::uint64_t value) noexcept {
+void JsonValue::setBits(std::uint64_t value) noexcept
+{
     std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 6, &value, sizeof value);
 }
 
-detail::ObjectRep* JsonValue::objectRep() const noexcept {
+detail::ObjectRep* JsonValue::objectRep() const noexcept
+{
     return pointer<detail::ObjectRep>();
 }
 
-detail::ArrayRep* JsonValue::arrayRep() const noexcept {
+detail::ArrayRep* JsonValue::arrayRep() const noexcept
+{
     return pointer<detail::ArrayRep>();
 }
 

@@ -128,8 +128,14 @@ private:
     void setWord(std::uint32_t value) noexcept;
     std::uint64_t bits() const noexcept;
     void setBits(std::uint64_t value) noexcept;
-    template <class T> T* pointer() const noexcept { return reinterpret_cast<T*>(static_cast<std::uintptr_t>(bits())); }
-    template <class T> void setPointer(T* p) noexcept {
+    template <class T>
+    T* pointer() const noexcept
+    {
+        return reinterpret_cast<T*>(static_cast<std::uintptr_t>(bits()));
+    }
+    template <class T>
+    void setPointer(T* p) noexcept
+    {
         setBits(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(p)));
     }
     detail::ObjectRep* objectRep() const noexcept;

@@ -37,11 +37,19 @@ private:
     std::size_t m_count = 0;
 };
 
-template <class Source> class LenientReader final {
+template <class Source>
+class LenientReader final {
 public:
     LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state) {}
 
-    void skipFiller() noexcept;
+    void skipFiller() noexcept
+    {
+        // Most tokens follow no filler at all.
+        if (!m_src.atEnd() && !kFillerStarts.has(m_src.peek())) {
+            return;
+        }
+        skipFillerFrom();
+    }
     // The member name; the view is valid until the next readKey.
     std::u16string_view readKey();
     bool atStringStart() const noexcept { return at(u'"') || at(u'\''); }
@@ -63,22 +71,27 @@ private:
     // Below this many members a scan of the names read so far finds a duplicate fastest.
     static constexpr std::size_t kScannedNames = 64;
 
+    static constexpr AsciiSet kFillerStarts{'\r', '\n', '\t', ' ', '(', ')', '/', '*'};
+    static constexpr AsciiSet kBlanks{'\r', '\n', '\t', ' '};
     static constexpr AsciiSet kKeyStops{'"', '\'', '\r', '\n', '\t', ' '};
     static constexpr AsciiSet kDoubleQuotedStops{'"', '\\'};
     static constexpr AsciiSet kSingleQuotedStops{'\'', '\\'};
     static constexpr AsciiSet kNumberChars{'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'};
 
     // Truncates a scratch stack to where a container began, whichever way the container is left.
-    template <class T> struct ScratchGuard {
+    template <class T>
+    struct ScratchGuard {
         std::vector<T>& scratch;
         std::size_t start;
-        ~ScratchGuard() {
+        ~ScratchGuard()
+        {
             if (scratch.size() > start) {
                 scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
             }
         }
     };
 
+    void skipFillerFrom() noexcept;
     bool at(char16_t c) const noexcept { return !m_src.atEnd() && m_src.peek() == c; }
     std::u16string position() const { return decimalText(m_src.position()); }
     void record(std::initializer_list<std::u16string_view> parts) { recordLine(m_state, parts); }
@@ -91,7 +104,8 @@ private:
     void enterContainer(int depth) const;
     void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key, JsonValue&& value);
     // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
-    template <class Read> void readGuarded(Read&& read);
+    template <class Read>
+    void readGuarded(Read&& read);
 
     Source& m_src;
     ParseErrorState& m_state;
@@ -103,7 +117,11 @@ private:
     std::u16string m_decoded;
 };
 
-template <class Source> void LenientReader<Source>::skipFiller() noexcept {
+template <class Source>
+void LenientReader<Source>::skipFillerFrom() noexcept
+{
+    // Blanks and line breaks before any slash or star change no state.
+    m_src.scanWhile(kBlanks);
     bool armed = false; // a "/" or "*" was just seen that can open or close a comment
     bool inComment = false;
     bool inBlock = false;
@@ -152,7 +170,9 @@ template <class Source> void LenientReader<Source>::skipFiller() noexcept {
     }
 }
 
-template <class Source> std::u16string_view LenientReader<Source>::readKey() {
+template <class Source>
+std::u16string_view LenientReader<Source>::readKey()
+{
     skipFiller();
     if (at(u'"')) {
         const std::u16string_view quick = readPlainQuotedKey();
@@ -165,7 +185,9 @@ template <class Source> std::u16string_view LenientReader<Source>::readKey() {
 
 // The usual name: double quotes around characters that need no care, then a colon. Anything else
 // (blanks or single quotes inside, no colon after) goes back to the character-by-character reading.
-template <class Source> std::u16string_view LenientReader<Source>::readPlainQuotedKey() {
+template <class Source>
+std::u16string_view LenientReader<Source>::readPlainQuotedKey()
+{
     const auto start = m_src.mark();
     m_src.advance();
     const Span<Unit> run = m_src.scanUntil(kKeyStops);
@@ -182,7 +204,9 @@ template <class Source> std::u16string_view LenientReader<Source>::readPlainQuot
     return {};
 }
 
-template <class Source> std::u16string_view LenientReader<Source>::readKeyCharByChar() {
+template <class Source>
+std::u16string_view LenientReader<Source>::readKeyCharByChar()
+{
     m_keyText.clear();
     bool inDouble = false;
     bool inSingle = false;
@@ -215,7 +239,9 @@ template <class Source> std::u16string_view LenientReader<Source>::readKeyCharBy
     return m_keyText;
 }
 
-template <class Source> JsonValue LenientReader<Source>::readString() {
+template <class Source>
+JsonValue LenientReader<Source>::readString()
+{
     skipFiller();
     const char16_t quote = m_src.peek();
     const AsciiSet& stops = quote == u'"' ? kDoubleQuotedStops : kSingleQuotedStops;
@@ -245,7 +271,9 @@ template <class Source> JsonValue LenientReader<Source>::readString() {
     return JsonValue::makeString(m_text.view());
 }
 
-template <class Source> void LenientReader<Source>::readEscape() {
+template <class Source>
+void LenientReader<Source>::readEscape()
+{
     if (m_src.atEnd()) {
         return;
     }
@@ -302,20 +330,26 @@ template <class Source> void LenientReader<Source>::readEscape() {
     m_src.advance();
 }
 
-template <class Source> void LenientReader<Source>::appendRun(const Span<Unit>& run) {
+template <class Source>
+void LenientReader<Source>::appendRun(const Span<Unit>& run)
+{
     if (run.size != 0) {
         m_text.Append(m_src.decode(run, m_decoded));
     }
 }
 
-template <class Source> JsonValue LenientReader<Source>::stringFrom(const Span<Unit>& run) {
+template <class Source>
+JsonValue LenientReader<Source>::stringFrom(const Span<Unit>& run)
+{
     if (run.ascii) {
         return TreeBuilder::makeString(run.data, run.size);
     }
-    return JsonValue::makeString(m_src.decode(run, m_decoded));
+    return TreeBuilder::makeStringWith(run.units, [&](char16_t* out) { m_src.decodeInto(run, out); });
 }
 
-template <class Source> JsonValue LenientReader<Source>::readNumber() {
+template <class Source>
+JsonValue LenientReader<Source>::readNumber()
+{
     skipFiller();
     const Span<Unit> digits = m_src.scanWhile(kNumberChars);
     if (digits.size == 0 && m_src.atEnd()) {
@@ -334,7 +368,9 @@ template <class Source> JsonValue LenientReader<Source>::readNumber() {
     throw RaisedFailure{kTypeMismatch};
 }
 
-template <class Source> JsonValue LenientReader<Source>::readBoolean(bool& valid) {
+template <class Source>
+JsonValue LenientReader<Source>::readBoolean(bool& valid)
+{
     skipFiller();
     valid = true;
     if (m_src.matchesAscii("true")) {
@@ -350,7 +386,9 @@ template <class Source> JsonValue LenientReader<Source>::readBoolean(bool& valid
     return JsonValue::makeBoolean(false);
 }
 
-template <class Source> JsonValue LenientReader<Source>::readNull(bool& valid) {
+template <class Source>
+JsonValue LenientReader<Source>::readNull(bool& valid)
+{
     skipFiller();
     valid = true;
     if (m_src.matchesAscii("null")) {
@@ -362,7 +400,9 @@ template <class Source> JsonValue LenientReader<Source>::readNull(bool& valid) {
     return JsonValue();
 }
 
-template <class Source> JsonValue LenientReader<Source>::readValue(int depth, std::u16string_view& invalidLiteral) {
+template <class Source>
+JsonValue LenientReader<Source>::readValue(int depth, std::u16string_view& invalidLiteral)
+{
     skipFiller();
     if (m_src.atEnd()) {
         return readNumber();
@@ -397,13 +437,18 @@ template <class Source> JsonValue LenientReader<Source>::readValue(int depth, st
     }
 }
 
-template <class Source> void LenientReader<Source>::enterContainer(int depth) const {
+template <class Source>
+void LenientReader<Source>::enterContainer(int depth) const
+{
     if (depth + 1 > kMaxNesting) {
         throw RaisedFailure{kNestingTooDeep};
     }
 }
 
-template <class Source> template <class Read> void LenientReader<Source>::readGuarded(Read&& read) {
+template <class Source>
+template <class Read>
+void LenientReader<Source>::readGuarded(Read&& read)
+{
     try {
         read();
     } catch (const RaisedFailure& failure) {
@@ -419,7 +464,8 @@ template <class Source> template <class Read> void LenientReader<Source>::readGu
 
 template <class Source>
 void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key,
-                                        JsonValue&& value) {
+                                        JsonValue&& value)
+{
     const KeyRep* rep = TreeBuilder::rep(key);
     if (names == nullptr && m_members.size() - start < kScannedNames) {
         for (std::size_t i = start; i < m_members.size(); ++i) {
@@ -441,7 +487,9 @@ void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameS
     m_members.emplace_back(std::move(key), std::move(value));
 }
 
-template <class Source> JsonValue LenientReader<Source>::readObject(int depth) {
+template <class Source>
+JsonValue LenientReader<Source>::readObject(int depth)
+{
     const std::size_t start = m_members.size();
     ScratchGuard<JsonMember> guard{m_members, start};
     std::unique_ptr<NameSet> names;
@@ -482,7 +530,9 @@ template <class Source> JsonValue LenientReader<Source>::readObject(int depth) {
     return TreeBuilder::objectFrom(m_members, start);
 }
 
-template <class Source> JsonValue LenientReader<Source>::readArray(int depth) {
+template <class Source>
+JsonValue LenientReader<Source>::readArray(int depth)
+{
     const std::size_t start = m_elements.size();
     ScratchGuard<JsonValue> guard{m_elements, start};
     skipFiller();

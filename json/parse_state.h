@@ -33,7 +33,8 @@ struct ParseErrorState {
     std::u16string text;                        // the recorded lines of the current or last parse
     std::optional<std::u16string_view> pending; // the description of the pending raised failure
 
-    void reset() {
+    void reset()
+    {
         text.clear();
         pending.reset();
     }

@@ -7,17 +7,20 @@
 namespace json {
 namespace detail {
 
-ParseErrorState& parseErrorState() noexcept {
+ParseErrorState& parseErrorState() noexcept
+{
     thread_local ParseErrorState state;
     return state;
 }
 
-std::u16string decimalText(std::int64_t value) {
+std::u16string decimalText(std::int64_t value)
+{
     const std::string digits = std::to_string(value);
     return std::u16string(digits.begin(), digits.end());
 }
 
-void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts) {
+void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts)
+{
     std::size_t length = 2;
     for (std::u16string_view part : parts) {
         length += part.size();
@@ -31,7 +34,8 @@ void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_vie
     state.text += u"\r\n";
 }
 
-const Key& KeyInterner::intern(std::u16string_view name) {
+const Key& KeyInterner::intern(std::u16string_view name)
+{
     const std::uint32_t hash = Key::hashOf(name);
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -51,7 +55,8 @@ const Key& KeyInterner::intern(std::u16string_view name) {
     }
 }
 
-void KeyInterner::grow() {
+void KeyInterner::grow()
+{
     std::vector<Key> slots(m_slots.size() * 2);
     const std::size_t mask = slots.size() - 1;
     for (Key& key : m_slots) {
@@ -69,7 +74,9 @@ void KeyInterner::grow() {
 
 namespace {
 
-template <class Source> std::optional<JsonValue> parseRoot(Source& source) {
+template <class Source>
+std::optional<JsonValue> parseRoot(Source& source)
+{
     ParseErrorState& state = parseErrorState();
     state.reset();
     try {
@@ -93,13 +100,16 @@ template <class Source> std::optional<JsonValue> parseRoot(Source& source) {
 }
 
 // Runs one reader on a UTF-16 text at a 1-based cursor, and writes the cursor back.
-template <class Read> auto readAt(std::u16string_view text, std::int32_t& cursor, Read&& read) {
+template <class Read>
+auto readAt(std::u16string_view text, std::int32_t& cursor, Read&& read)
+{
     Utf16Source source(text, cursor);
     LenientReader<Utf16Source> reader(source, parseErrorState());
     struct WriteBack {
         Utf16Source& source;
         std::int32_t& cursor;
-        ~WriteBack() {
+        ~WriteBack()
+        {
             cursor = static_cast<std::int32_t>(
                 std::min<std::int64_t>(source.position(), std::numeric_limits<std::int32_t>::max()));
         }
@@ -107,7 +117,9 @@ template <class Read> auto readAt(std::u16string_view text, std::int32_t& cursor
     return read(reader);
 }
 
-template <class Read> JsonValue raisingToPending(std::u16string_view text, std::int32_t& cursor, Read&& read) {
+template <class Read>
+JsonValue raisingToPending(std::u16string_view text, std::int32_t& cursor, Read&& read)
+{
     return readAt(text, cursor, [&](LenientReader<Utf16Source>& reader) {
         try {
             return read(reader);
@@ -121,74 +133,88 @@ template <class Read> JsonValue raisingToPending(std::u16string_view text, std::
 } // namespace
 } // namespace detail
 
-std::optional<JsonValue> ParseJson(std::u16string_view text) {
+std::optional<JsonValue> ParseJson(std::u16string_view text)
+{
     detail::Utf16Source source(text, 1);
     return detail::parseRoot(source);
 }
 
-std::optional<JsonValue> ParseJsonUtf8(std::string_view bytes) {
+std::optional<JsonValue> ParseJsonUtf8(std::string_view bytes)
+{
     detail::Utf8Source source(bytes);
     return detail::parseRoot(source);
 }
 
-std::u16string LastParseErrors() {
+std::u16string LastParseErrors()
+{
     return detail::parseErrorState().text;
 }
 
-void ResetParseErrors() {
+void ResetParseErrors()
+{
     detail::parseErrorState().reset();
 }
 
-std::optional<std::u16string> PendingFailure() {
+std::optional<std::u16string> PendingFailure()
+{
     const auto& pending = detail::parseErrorState().pending;
     return pending ? std::optional<std::u16string>(*pending) : std::nullopt;
 }
 
-void SkipFiller(std::u16string_view text, std::int32_t& cursor) {
+void SkipFiller(std::u16string_view text, std::int32_t& cursor)
+{
     detail::readAt(text, cursor, [](auto& reader) { reader.skipFiller(); });
 }
 
-std::u16string ReadKey(std::u16string_view text, std::int32_t& cursor) {
+std::u16string ReadKey(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) { return std::u16string(reader.readKey()); });
 }
 
-std::u16string ReadString(std::u16string_view text, std::int32_t& cursor) {
+std::u16string ReadString(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) {
         reader.skipFiller();
         return reader.atStringStart() ? std::u16string(reader.readString().asString()) : std::u16string();
     });
 }
 
-JsonValue ReadNumber(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadNumber(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::raisingToPending(text, cursor, [](auto& reader) { return reader.readNumber(); });
 }
 
-JsonValue ReadBoolean(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadBoolean(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) {
         bool valid = true;
         return reader.readBoolean(valid);
     });
 }
 
-JsonValue ReadNull(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadNull(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) {
         bool valid = true;
         return reader.readNull(valid);
     });
 }
 
-JsonValue ReadValue(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadValue(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::raisingToPending(text, cursor, [](auto& reader) {
         std::u16string_view invalidLiteral;
         return reader.readValue(0, invalidLiteral);
     });
 }
 
-JsonValue ReadObject(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadObject(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) { return reader.readObject(1); });
 }
 
-JsonValue ReadArray(std::u16string_view text, std::int32_t& cursor) {
+JsonValue ReadArray(std::u16string_view text, std::int32_t& cursor)
+{
     return detail::readAt(text, cursor, [](auto& reader) { return reader.readArray(1); });
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int32_t>::max();
 
-const char* describe(int number) {
+const char* describe(int number)
+{
     switch (number) {
     case StringBuilderError::InvalidArgument:
         return "Invalid procedure call or argument";
@@ -25,7 +26,8 @@ const char* describe(int number) {
 }
 
 // The smallest capacity reached from `capacity` in whole steps of `chunk` that holds `needed` bytes.
-std::int64_t grownCapacity(std::int64_t capacity, std::int64_t chunk, std::int64_t needed) {
+std::int64_t grownCapacity(std::int64_t capacity, std::int64_t chunk, std::int64_t needed)
+{
     const std::int64_t steps = (needed - capacity + chunk - 1) / chunk;
     const std::int64_t grown = capacity + steps * chunk;
     if (grown > kMaxBytes) {
@@ -38,7 +40,8 @@ std::int64_t grownCapacity(std::int64_t capacity, std::int64_t chunk, std::int64
 
 StringBuilderError::StringBuilderError(int number) : std::runtime_error(describe(number)), m_number(number) {}
 
-void cStringBuilder::ChunkSize(std::int32_t iChunkSize) {
+void cStringBuilder::ChunkSize(std::int32_t iChunkSize)
+{
     if (iChunkSize <= 0) {
         throw StringBuilderError(StringBuilderError::InvalidArgument);
     }
@@ -49,7 +52,8 @@ void cStringBuilder::ChunkSize(std::int32_t iChunkSize) {
     lChunkBytes = static_cast<std::int32_t>(bytes);
 }
 
-void cStringBuilder::TheString(std::u16string_view sThis) {
+void cStringBuilder::TheString(std::u16string_view sThis)
+{
     const std::int64_t n = byteSize(sThis);
     if (n == 0) {
         Clear();
@@ -70,18 +74,21 @@ void cStringBuilder::TheString(std::u16string_view sThis) {
     lUsedBytes = static_cast<std::int32_t>(n);
 }
 
-void cStringBuilder::Clear() noexcept {
+void cStringBuilder::Clear() noexcept
+{
     sBuffer = std::u16string();
     lUsedBytes = 0;
     lCapacityBytes = 0;
 }
 
-void cStringBuilder::AppendNL(std::u16string_view sThis) {
+void cStringBuilder::AppendNL(std::u16string_view sThis)
+{
     Append(sThis);
     Append(u"\r\n");
 }
 
-void cStringBuilder::Insert(std::int32_t iIndex, std::u16string_view sThis) {
+void cStringBuilder::Insert(std::int32_t iIndex, std::u16string_view sThis)
+{
     if (iIndex < 0 || iIndex > Length()) {
         throw StringBuilderError(StringBuilderError::SubscriptOutOfRange);
     }
@@ -102,7 +109,8 @@ void cStringBuilder::Insert(std::int32_t iIndex, std::u16string_view sThis) {
     lUsedBytes = static_cast<std::int32_t>(needed);
 }
 
-void cStringBuilder::Remove(std::int32_t iIndex, std::int32_t lLen) {
+void cStringBuilder::Remove(std::int32_t iIndex, std::int32_t lLen)
+{
     if (iIndex < 0 || iIndex > Length() || lLen < 0 || static_cast<std::int64_t>(iIndex) + lLen > Length()) {
         throw StringBuilderError(StringBuilderError::SubscriptOutOfRange);
     }
@@ -111,7 +119,8 @@ void cStringBuilder::Remove(std::int32_t iIndex, std::int32_t lLen) {
     lUsedBytes -= lLen * 2;
 }
 
-std::int32_t cStringBuilder::Find(std::u16string_view sToFind, std::int32_t lStartIndex, std::int32_t compare) const {
+std::int32_t cStringBuilder::Find(std::u16string_view sToFind, std::int32_t lStartIndex, std::int32_t compare) const
+{
     const std::u16string_view content = view();
     const std::size_t from = static_cast<std::size_t>(std::max(lStartIndex, 1) - 1);
     if (from >= content.size()) {
@@ -130,7 +139,8 @@ std::int32_t cStringBuilder::Find(std::u16string_view sToFind, std::int32_t lSta
     return static_cast<std::int32_t>(found - content.begin() + 1);
 }
 
-void cStringBuilder::HeapMinimize() {
+void cStringBuilder::HeapMinimize()
+{
     if (lCapacityBytes - lUsedBytes <= lChunkBytes) {
         return;
     }
@@ -143,14 +153,16 @@ void cStringBuilder::HeapMinimize() {
     lCapacityBytes = c;
 }
 
-bool cStringBuilder::aliasesBuffer(std::u16string_view text) const noexcept {
+bool cStringBuilder::aliasesBuffer(std::u16string_view text) const noexcept
+{
     const std::less<const char16_t*> before;
     const char16_t* begin = sBuffer.data();
     const char16_t* end = begin + sBuffer.size();
     return !before(text.data(), begin) && before(text.data(), end);
 }
 
-void cStringBuilder::growToFit(std::int64_t neededBytes) {
+void cStringBuilder::growToFit(std::int64_t neededBytes)
+{
     if (neededBytes > kMaxBytes) {
         throw StringBuilderError(StringBuilderError::Overflow);
     }

@@ -55,7 +55,8 @@ public:
     void AppendNL(std::u16string_view sThis);
     // Appends sThis, growing by whole chunks when the room is short. An empty sThis allocates nothing.
     // Raises Overflow when the new size passes the 32-bit range.
-    void Append(std::u16string_view sThis) {
+    void Append(std::u16string_view sThis)
+    {
         if (sThis.empty()) {
             return;
         }
@@ -87,7 +88,8 @@ public:
     void HeapMinimize();
 
 private:
-    static std::int64_t byteSize(std::u16string_view text) noexcept {
+    static std::int64_t byteSize(std::u16string_view text) noexcept
+    {
         return static_cast<std::int64_t>(text.size()) * 2;
     }
     // Growth moves the buffer, so a text that points into it must be copied aside first.
@@ -95,7 +97,8 @@ private:
     // The character at a byte offset of the buffer.
     char16_t* OffsetAddress(std::int32_t lByteOffset) noexcept { return sBuffer.data() + lByteOffset / 2; }
     void growToFit(std::int64_t neededBytes);
-    void copyAt(std::int32_t lByteOffset, std::u16string_view sThis) noexcept {
+    void copyAt(std::int32_t lByteOffset, std::u16string_view sThis) noexcept
+    {
         sThis.copy(OffsetAddress(lByteOffset), sThis.size());
     }
 

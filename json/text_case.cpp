@@ -16,7 +16,9 @@ struct CaseRun {
 
 #include "json/case_tables.inc"
 
-template <std::size_t N> char16_t mapUnit(const CaseRun (&runs)[N], char16_t unit) noexcept {
+template <std::size_t N>
+char16_t mapUnit(const CaseRun (&runs)[N], char16_t unit) noexcept
+{
     const auto* run = std::upper_bound(std::begin(runs), std::end(runs), unit,
                                        [](char16_t u, const CaseRun& r) { return u < r.first; });
     if (run == std::begin(runs)) {
@@ -29,7 +31,9 @@ template <std::size_t N> char16_t mapUnit(const CaseRun (&runs)[N], char16_t uni
     return static_cast<char16_t>(unit + run->delta);
 }
 
-template <class MapUnit> std::u16string mapText(std::u16string_view text, MapUnit map) {
+template <class MapUnit>
+std::u16string mapText(std::u16string_view text, MapUnit map)
+{
     std::u16string out(text);
     std::transform(out.begin(), out.end(), out.begin(), map);
     return out;
@@ -37,25 +41,29 @@ template <class MapUnit> std::u16string mapText(std::u16string_view text, MapUni
 
 } // namespace
 
-char16_t toLowerUnit(char16_t unit) noexcept {
+char16_t toLowerUnit(char16_t unit) noexcept
+{
     if (unit < 0x80) {
         return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
     }
     return mapUnit(kLowerRuns, unit);
 }
 
-char16_t toUpperUnit(char16_t unit) noexcept {
+char16_t toUpperUnit(char16_t unit) noexcept
+{
     if (unit < 0x80) {
         return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 32) : unit;
     }
     return mapUnit(kUpperRuns, unit);
 }
 
-std::u16string toLower(std::u16string_view text) {
+std::u16string toLower(std::u16string_view text)
+{
     return mapText(text, toLowerUnit);
 }
 
-std::u16string toUpper(std::u16string_view text) {
+std::u16string toUpper(std::u16string_view text)
+{
     return mapText(text, toUpperUnit);
 }
 

@@ -22,12 +22,14 @@ namespace json::detail {
 // A set of ASCII characters, tested in one step.
 class AsciiSet final {
 public:
-    constexpr AsciiSet(std::initializer_list<char> chars) {
+    constexpr AsciiSet(std::initializer_list<char> chars)
+    {
         for (char c : chars) {
             m_bits[static_cast<unsigned char>(c) >> 6] |= std::uint64_t{1} << (c & 63);
         }
     }
-    constexpr bool has(std::uint32_t unit) const noexcept {
+    constexpr bool has(std::uint32_t unit) const noexcept
+    {
         return unit < 128 && ((m_bits[unit >> 6] >> (unit & 63)) & 1) != 0;
     }
 
@@ -35,10 +37,12 @@ private:
     std::array<std::uint64_t, 2> m_bits{};
 };
 
-template <class Unit> struct Span {
+template <class Unit>
+struct Span {
     const Unit* data = nullptr;
     std::size_t size = 0;
-    bool ascii = true; // every unit below 128 (always true for UTF-16 spans, where it does not matter)
+    bool ascii = true;     // every unit below 128 (always true for UTF-16 spans, where it does not matter)
+    std::size_t units = 0; // the number of UTF-16 code units the span decodes to
 };
 
 class Utf16Source final {
@@ -47,7 +51,8 @@ public:
 
     // `position` is the 1-based cursor; below 1 or beyond the text it stands for the end of the text.
     Utf16Source(std::u16string_view text, std::int64_t position) noexcept
-        : m_begin(text.data()), m_end(text.data() + text.size()) {
+        : m_begin(text.data()), m_end(text.data() + text.size())
+    {
         if (position >= 1 && static_cast<std::uint64_t>(position) <= text.size()) {
             m_cur = m_begin + (position - 1);
         } else {
@@ -68,25 +73,35 @@ public:
     Mark mark() const noexcept { return {m_cur}; }
     void reset(Mark m) noexcept { m_cur = m.cur; }
 
-    Span<char16_t> scanUntil(const AsciiSet& stops) noexcept {
+    Span<char16_t> scanUntil(const AsciiSet& stops) noexcept
+    {
         const char16_t* start = m_cur;
         while (m_cur < m_end && !stops.has(*m_cur)) {
             ++m_cur;
         }
-        return {start, static_cast<std::size_t>(m_cur - start), true};
+        const std::size_t size = static_cast<std::size_t>(m_cur - start);
+        return {start, size, true, size};
     }
-    Span<char16_t> scanWhile(const AsciiSet& accepted) noexcept {
+    Span<char16_t> scanWhile(const AsciiSet& accepted) noexcept
+    {
         const char16_t* start = m_cur;
         while (m_cur < m_end && accepted.has(*m_cur)) {
             ++m_cur;
         }
-        return {start, static_cast<std::size_t>(m_cur - start), true};
+        const std::size_t size = static_cast<std::size_t>(m_cur - start);
+        return {start, size, true, size};
     }
-    std::u16string_view decode(const Span<char16_t>& span, std::u16string&) const noexcept {
+    std::u16string_view decode(const Span<char16_t>& span, std::u16string&) const noexcept
+    {
         return {span.data, span.size};
     }
+    static void decodeInto(const Span<char16_t>& span, char16_t* out) noexcept
+    {
+        std::copy_n(span.data, span.size, out);
+    }
 
-    bool matchesAscii(std::string_view literal) const noexcept {
+    bool matchesAscii(std::string_view literal) const noexcept
+    {
         if (static_cast<std::size_t>(m_end - m_cur) < literal.size()) {
             return false;
         }
@@ -96,11 +111,13 @@ public:
     // Only for a literal that matchesAscii confirmed.
     void skipAscii(std::size_t count) noexcept { m_cur += count; }
 
-    std::u16string rest(std::size_t limit) const {
+    std::u16string rest(std::size_t limit) const
+    {
         return std::u16string(m_cur, m_cur + std::min<std::size_t>(limit, static_cast<std::size_t>(m_end - m_cur)));
     }
     std::u16string unitsAtCursor(std::size_t count) const { return rest(count); }
-    std::u16string lastUnits(std::size_t count) const {
+    std::u16string lastUnits(std::size_t count) const
+    {
         return std::u16string(m_end - std::min<std::size_t>(count, static_cast<std::size_t>(m_end - m_begin)), m_end);
     }
 
@@ -117,13 +134,15 @@ public:
     using Unit = unsigned char;
 
     explicit Utf8Source(std::string_view bytes) noexcept
-        : m_begin(reinterpret_cast<const unsigned char*>(bytes.data())), m_end(m_begin + bytes.size()), m_cur(m_begin) {
+        : m_begin(reinterpret_cast<const unsigned char*>(bytes.data())), m_end(m_begin + bytes.size()), m_cur(m_begin)
+    {
         load();
     }
 
     bool atEnd() const noexcept { return m_cur >= m_end; }
     char16_t peek() const noexcept { return m_lowHalf ? m_low : m_unit; }
-    void advance() noexcept {
+    void advance() noexcept
+    {
         ++m_position;
         if (m_pair && !m_lowHalf) {
             m_lowHalf = true;
@@ -140,7 +159,8 @@ public:
         bool lowHalf;
     };
     Mark mark() const noexcept { return {m_cur, m_position, m_lowHalf}; }
-    void reset(Mark m) noexcept {
+    void reset(Mark m) noexcept
+    {
         m_cur = m.cur;
         m_position = m.position;
         load();
@@ -150,9 +170,10 @@ public:
     // Stops at once (an empty span) on the second half of a surrogate pair; callers then read that unit
     // by peek and advance. Every stop character is ASCII, and no byte of a multi-byte sequence is, so the
     // run can be scanned byte by byte.
-    Span<unsigned char> scanUntil(const AsciiSet& stops) noexcept {
+    Span<unsigned char> scanUntil(const AsciiSet& stops) noexcept
+    {
         if (m_lowHalf) {
-            return {m_cur, 0, true};
+            return {m_cur, 0, true, 0};
         }
         const unsigned char* start = m_cur;
         unsigned char seen = 0;
@@ -162,42 +183,53 @@ public:
         }
         const std::size_t size = static_cast<std::size_t>(m_cur - start);
         const bool ascii = seen < 0x80;
-        m_position +=
-            static_cast<std::int64_t>(ascii ? size : utf16Length({reinterpret_cast<const char*>(start), size}));
+        const std::size_t units = ascii ? size : utf16Length({reinterpret_cast<const char*>(start), size});
+        m_position += static_cast<std::int64_t>(units);
         load();
-        return {start, size, ascii};
+        return {start, size, ascii, units};
     }
     // Only ASCII characters can be accepted.
-    Span<unsigned char> scanWhile(const AsciiSet& accepted) noexcept {
+    Span<unsigned char> scanWhile(const AsciiSet& accepted) noexcept
+    {
         if (m_lowHalf) {
-            return {m_cur, 0, true};
+            return {m_cur, 0, true, 0};
         }
         const unsigned char* start = m_cur;
         while (m_cur < m_end && accepted.has(*m_cur)) {
             ++m_cur;
         }
-        m_position += m_cur - start;
+        const std::size_t size = static_cast<std::size_t>(m_cur - start);
+        m_position += static_cast<std::int64_t>(size);
         load();
-        return {start, static_cast<std::size_t>(m_cur - start), true};
+        return {start, size, true, size};
     }
     // The span as UTF-16, in `scratch` (whose room is reused from call to call).
-    std::u16string_view decode(const Span<unsigned char>& span, std::u16string& scratch) const {
-        if (span.ascii) {
-            scratch.assign(span.data, span.data + span.size);
-        } else {
-            scratch = Utf8ToUtf16({reinterpret_cast<const char*>(span.data), span.size});
-        }
+    std::u16string_view decode(const Span<unsigned char>& span, std::u16string& scratch) const
+    {
+        scratch.resize(span.units);
+        decodeInto(span, scratch.data());
         return scratch;
     }
+    // Writes the span's span.units UTF-16 code units to `out`.
+    static void decodeInto(const Span<unsigned char>& span, char16_t* out) noexcept
+    {
+        if (span.ascii) {
+            std::copy_n(span.data, span.size, out);
+            return;
+        }
+        decodeUtf8Into({reinterpret_cast<const char*>(span.data), span.size}, out);
+    }
 
-    bool matchesAscii(std::string_view literal) const noexcept {
+    bool matchesAscii(std::string_view literal) const noexcept
+    {
         if (m_lowHalf || static_cast<std::size_t>(m_end - m_cur) < literal.size()) {
             return false;
         }
         return std::equal(literal.begin(), literal.end(), m_cur,
                           [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
     }
-    void skipAscii(std::size_t count) noexcept {
+    void skipAscii(std::size_t count) noexcept
+    {
         m_cur += count;
         m_position += static_cast<std::int64_t>(count);
         load();
@@ -205,7 +237,8 @@ public:
 
     std::u16string rest(std::size_t limit) const { return unitsFrom(m_cur, m_lowHalf, limit); }
     std::u16string unitsAtCursor(std::size_t count) const { return rest(count); }
-    std::u16string lastUnits(std::size_t count) const {
+    std::u16string lastUnits(std::size_t count) const
+    {
         // Three bytes give at least one unit, so this many bytes hold the last `count` units.
         const std::size_t window = std::min<std::size_t>(3 * count + 3, static_cast<std::size_t>(m_end - m_begin));
         const unsigned char* from = syncPoint(m_end - window);
@@ -219,7 +252,8 @@ private:
 
     // A byte where decoding from the start of the text begins a new code point at or before `at`: any
     // byte that is not a continuation byte, or a continuation byte with no lead within three bytes.
-    const unsigned char* syncPoint(const unsigned char* at) const noexcept {
+    const unsigned char* syncPoint(const unsigned char* at) const noexcept
+    {
         if (at >= m_end) {
             return at;
         }
@@ -231,7 +265,8 @@ private:
         return at;
     }
 
-    std::u16string unitsFrom(const unsigned char* from, bool lowHalf, std::size_t limit) const {
+    std::u16string unitsFrom(const unsigned char* from, bool lowHalf, std::size_t limit) const
+    {
         std::u16string out;
         const unsigned char* p = from;
         while (p < m_end && out.size() < limit) {
@@ -253,7 +288,8 @@ private:
         return out;
     }
 
-    void load() noexcept {
+    void load() noexcept
+    {
         m_lowHalf = false;
         m_pair = false;
         if (m_cur >= m_end) {

@@ -5,6 +5,7 @@
 
 #include "json/json_value.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <vector>
@@ -41,8 +42,11 @@ struct ArrayRep {
 class TreeBuilder final {
 public:
     // Code units in 1 byte each (an ASCII run of UTF-8) or 2 bytes each.
-    template <class Unit> static Key makeKey(const Unit* units, std::size_t length, std::uint32_t hash);
-    template <class Unit> static std::uint32_t hashUnits(const Unit* units, std::size_t length) noexcept {
+    template <class Unit>
+    static Key makeKey(const Unit* units, std::size_t length, std::uint32_t hash);
+    template <class Unit>
+    static std::uint32_t hashUnits(const Unit* units, std::size_t length) noexcept
+    {
         std::uint32_t h = 2166136261u;
         for (std::size_t i = 0; i < length; ++i) {
             h = (h ^ static_cast<std::uint32_t>(units[i])) * 16777619u;
@@ -54,14 +58,20 @@ public:
     static std::uint32_t hashOf(const JsonMember& member) noexcept { return member.m_key.hash(); }
     static bool keyEquals(const Key& key, std::u16string_view name) noexcept;
 
-    template <class Unit> static JsonValue makeString(const Unit* units, std::size_t length);
+    template <class Unit>
+    static JsonValue makeString(const Unit* units, std::size_t length);
+    // A string of `length` code units that `fill` writes.
+    template <class Fill>
+    static JsonValue makeStringWith(std::size_t length, Fill&& fill);
     // Moves scratch[start..] into a new container and truncates the scratch to `start`. The members'
     // names must be unique already.
     static JsonValue objectFrom(std::vector<JsonMember>& scratch, std::size_t start);
     static JsonValue arrayFrom(std::vector<JsonValue>& scratch, std::size_t start);
 };
 
-template <class Unit> Key TreeBuilder::makeKey(const Unit* units, std::size_t length, std::uint32_t hash) {
+template <class Unit>
+Key TreeBuilder::makeKey(const Unit* units, std::size_t length, std::uint32_t hash)
+{
     if (length > UINT32_MAX - sizeof(KeyRep)) {
         throw std::bad_alloc();
     }
@@ -76,26 +86,30 @@ template <class Unit> Key TreeBuilder::makeKey(const Unit* units, std::size_t le
     return key;
 }
 
-template <class Unit> JsonValue TreeBuilder::makeString(const Unit* units, std::size_t length) {
+template <class Fill>
+JsonValue TreeBuilder::makeStringWith(std::size_t length, Fill&& fill)
+{
     JsonValue value(JsonKind::String);
     if (length <= std::size(value.m_units)) {
         value.m_meta = static_cast<std::uint8_t>(length);
-        for (std::size_t i = 0; i < length; ++i) {
-            value.m_units[i] = static_cast<char16_t>(units[i]);
-        }
+        fill(value.m_units);
         return value;
     }
     if (length > UINT32_MAX) {
         throw std::bad_alloc();
     }
     auto* heap = new char16_t[length];
-    for (std::size_t i = 0; i < length; ++i) {
-        heap[i] = static_cast<char16_t>(units[i]);
-    }
+    fill(heap);
     value.m_meta = JsonValue::kHeapString;
     value.setWord(static_cast<std::uint32_t>(length));
     value.setPointer(heap);
     return value;
+}
+
+template <class Unit>
+JsonValue TreeBuilder::makeString(const Unit* units, std::size_t length)
+{
+    return makeStringWith(length, [&](char16_t* out) { std::copy_n(units, length, out); });
 }
 
 } // namespace json::detail

@@ -7,7 +7,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool inRange(unsigned char byte, unsigned char low, unsigned char high) noexcept {
+bool inRange(unsigned char byte, unsigned char low, unsigned char high) noexcept
+{
     return byte >= low && byte <= high;
 }
 
@@ -18,7 +19,8 @@ struct LeadInfo {
     unsigned char secondHigh;
 };
 
-LeadInfo leadInfo(unsigned char lead) noexcept {
+LeadInfo leadInfo(unsigned char lead) noexcept
+{
     if (inRange(lead, 0xC2, 0xDF)) {
         return {2, 0x80, 0xBF};
     }
@@ -43,13 +45,16 @@ LeadInfo leadInfo(unsigned char lead) noexcept {
     return {0, 0, 0};
 }
 
-bool allAscii(const unsigned char* p) noexcept {
+bool allAscii(const unsigned char* p) noexcept
+{
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
     return (word & 0x8080808080808080ULL) == 0;
 }
 
-template <class Sink> void decodeAll(std::string_view bytes, Sink&& sink) {
+template <class Sink>
+void decodeAll(std::string_view bytes, Sink&& sink)
+{
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
@@ -80,7 +85,8 @@ template <class Sink> void decodeAll(std::string_view bytes, Sink&& sink) {
 
 } // namespace
 
-Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept {
+Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept
+{
     const unsigned char lead = bytes[0];
     if (lead < 0x80) {
         return {lead, 1};
@@ -101,14 +107,20 @@ Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept 
     return {cp, info.length};
 }
 
-std::u16string Utf8ToUtf16(std::string_view bytes) {
+std::u16string Utf8ToUtf16(std::string_view bytes)
+{
     std::u16string out(utf16Length(bytes), u'\0');
-    char16_t* w = out.data();
-    decodeAll(bytes, [&w](char16_t unit) { *w++ = unit; });
+    decodeUtf8Into(bytes, out.data());
     return out;
 }
 
-std::size_t utf16Length(std::string_view bytes) noexcept {
+void decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
+{
+    decodeAll(bytes, [&out](char16_t unit) { *out++ = unit; });
+}
+
+std::size_t utf16Length(std::string_view bytes) noexcept
+{
     std::size_t count = 0;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
@@ -129,7 +141,8 @@ std::size_t utf16Length(std::string_view bytes) noexcept {
     return count;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view text)
+{
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -7,13 +7,15 @@ using Conversion = json::Decimal::Conversion;
 
 namespace {
 
-std::u16string widen(const char* s) {
+std::u16string widen(const char* s)
+{
     return std::u16string(s, s + std::char_traits<char>::length(s));
 }
 
 } // namespace
 
-TEST(Decimal, parse_convertsNumberTextsExactly) {
+TEST(Decimal, parse_convertsNumberTextsExactly)
+{
     struct Case {
         const char* text;
         const char* shown;
@@ -64,21 +66,24 @@ TEST(Decimal, parse_convertsNumberTextsExactly) {
     }
 }
 
-TEST(Decimal, parse_refusesTextsThatAreNoNumber) {
+TEST(Decimal, parse_refusesTextsThatAreNoNumber)
+{
     for (const char* text : {"", "+", "-", "+-1", "--1", ".", "1e", "1e+", "e5", "1.2.3", "1e5.5", "1-", "1+2", "1e5e5",
                              "0x10", "1 ", "Infinity", "1,5"}) {
         EXPECT_EQ(Decimal::parse(std::string_view(text)).status, Conversion::TypeMismatch) << text;
     }
 }
 
-TEST(Decimal, parse_reportsOverflowBeyond96Bits) {
+TEST(Decimal, parse_reportsOverflowBeyond96Bits)
+{
     for (const char* text : {"79228162514264337593543950336", "-79228162514264337593543950336", "123e65", "123e45",
                              "123.456e78", "1e29", "99999999999999999999999999999.5", "1e99999999999999"}) {
         EXPECT_EQ(Decimal::parse(std::string_view(text)).status, Conversion::Overflow) << text;
     }
 }
 
-TEST(Decimal, toInt64_roundsHalfToEvenWithinRange) {
+TEST(Decimal, toInt64_roundsHalfToEvenWithinRange)
+{
     struct Case {
         const char* text;
         std::optional<std::int64_t> expected;
@@ -94,7 +99,8 @@ TEST(Decimal, toInt64_roundsHalfToEvenWithinRange) {
     }
 }
 
-TEST(Decimal, equality_comparesValuesWhateverTheScale) {
+TEST(Decimal, equality_comparesValuesWhateverTheScale)
+{
     const auto d = [](const char* text) { return Decimal::parse(std::string_view(text)).value; };
     EXPECT_EQ(d("1.5"), d("1.50"));
     EXPECT_EQ(d("0"), d("-0.000"));

@@ -5,7 +5,8 @@
 
 using json::GetJsonField;
 
-TEST(GetJsonField, readsFirstQuotedValueByPlainSearch) {
+TEST(GetJsonField, readsFirstQuotedValueByPlainSearch)
+{
     struct Case {
         const char16_t* text;
         const char16_t* key;

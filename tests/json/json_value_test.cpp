@@ -6,7 +6,8 @@
 
 using namespace json;
 
-TEST(JsonValue, defaultValue_isEmptyAndAccessorsFallBack) {
+TEST(JsonValue, defaultValue_isEmptyAndAccessorsFallBack)
+{
     const JsonValue v;
     EXPECT_TRUE(v.isEmpty());
     EXPECT_FALSE(v.asBoolean());
@@ -19,7 +20,8 @@ TEST(JsonValue, defaultValue_isEmptyAndAccessorsFallBack) {
     EXPECT_TRUE(v.elements().empty());
 }
 
-TEST(JsonValue, accessorsOfOtherKinds_giveTheirFallbacks) {
+TEST(JsonValue, accessorsOfOtherKinds_giveTheirFallbacks)
+{
     const JsonValue text = JsonValue::makeString(u"true");
     EXPECT_FALSE(text.asBoolean());
     EXPECT_TRUE(text.asNumber().isZero());
@@ -33,7 +35,8 @@ TEST(JsonValue, accessorsOfOtherKinds_giveTheirFallbacks) {
     EXPECT_TRUE(object.at(1).isEmpty());
 }
 
-TEST(JsonValue, strings_ofEveryLengthRoundTrip) {
+TEST(JsonValue, strings_ofEveryLengthRoundTrip)
+{
     for (std::size_t n : {0u, 1u, 7u, 8u, 100u}) {
         std::u16string text(n, u'\u00e9');
         const JsonValue v = JsonValue::makeString(text);
@@ -43,14 +46,16 @@ TEST(JsonValue, strings_ofEveryLengthRoundTrip) {
     }
 }
 
-TEST(JsonValue, numbers_keepSignAndScale) {
+TEST(JsonValue, numbers_keepSignAndScale)
+{
     const Decimal d = Decimal::parse(std::string_view("-79228162514264337593543950.335")).value;
     const JsonValue v = JsonValue::makeNumber(d);
     EXPECT_EQ(v.asNumber().toString(), u"-79228162514264337593543950.335");
     EXPECT_EQ(v.asNumber().scale(), 3);
 }
 
-TEST(JsonValue, insert_keepsOrderAndRefusesDuplicateKeepingFirst) {
+TEST(JsonValue, insert_keepsOrderAndRefusesDuplicateKeepingFirst)
+{
     JsonValue object = JsonValue::makeObject();
     EXPECT_TRUE(object.insert(u"b", JsonValue::makeBoolean(true)));
     EXPECT_TRUE(object.insert(u"a", JsonValue::makeNull()));
@@ -65,7 +70,8 @@ TEST(JsonValue, insert_keepsOrderAndRefusesDuplicateKeepingFirst) {
     EXPECT_EQ(object[u"B"].asString(), u"other case");
 }
 
-TEST(JsonValue, largeObject_staysFindableAcrossIndexGrowth) {
+TEST(JsonValue, largeObject_staysFindableAcrossIndexGrowth)
+{
     JsonValue object = JsonValue::makeObject();
     for (int i = 0; i < 5000; ++i) {
         const std::string name = "m" + std::to_string(i);
@@ -83,7 +89,8 @@ TEST(JsonValue, largeObject_staysFindableAcrossIndexGrowth) {
     EXPECT_EQ(copy[u"m1234"].asNumber().toInt64(), 1234);
 }
 
-TEST(JsonValue, clone_isDeepAndIndependent) {
+TEST(JsonValue, clone_isDeepAndIndependent)
+{
     auto root = ParseJson(u"{\"a\":[1,{\"b\":\"long enough text\"}],\"c\":2.50}");
     ASSERT_TRUE(root.has_value());
     JsonValue copy = root->clone();
@@ -93,7 +100,8 @@ TEST(JsonValue, clone_isDeepAndIndependent) {
     EXPECT_EQ(copy[u"c"].asNumber().toString(), u"2.50");
 }
 
-TEST(JsonValue, equality_comparesDeeply) {
+TEST(JsonValue, equality_comparesDeeply)
+{
     const auto parse = [](const char16_t* text) { return *ParseJson(text); };
     EXPECT_TRUE(parse(u"{\"a\":[1.0,null,true]}") == parse(u"{a:[1, null, true]}"));
     EXPECT_FALSE(parse(u"{\"a\":1,\"b\":2}") == parse(u"{\"b\":2,\"a\":1}")); // order matters
@@ -101,7 +109,8 @@ TEST(JsonValue, equality_comparesDeeply) {
     EXPECT_FALSE(parse(u"[\"1\"]") == parse(u"[1]"));
 }
 
-TEST(JsonValue, moves_leaveSourceEmptyAndCopiesAreRefused) {
+TEST(JsonValue, moves_leaveSourceEmptyAndCopiesAreRefused)
+{
     static_assert(!std::is_copy_constructible_v<JsonValue>);
     static_assert(std::is_nothrow_move_constructible_v<JsonValue>);
     JsonValue a = JsonValue::makeString(u"a string longer than seven");

@@ -8,13 +8,15 @@ using namespace json;
 
 namespace {
 
-std::u16string last20(std::u16string_view text) {
+std::u16string last20(std::u16string_view text)
+{
     return std::u16string(text.substr(text.size() - std::min<std::size_t>(20, text.size())));
 }
 
 // Parses the text both as UTF-16 and as UTF-8 bytes, expects the same tree and the same lines from
 // both, and returns the UTF-16 result.
-std::optional<JsonValue> parseBoth(std::u16string_view text) {
+std::optional<JsonValue> parseBoth(std::u16string_view text)
+{
     std::optional<JsonValue> fromBytes = ParseJsonUtf8(Utf16ToUtf8(text));
     const std::u16string bytesErrors = LastParseErrors();
     std::optional<JsonValue> root = ParseJson(text);
@@ -28,14 +30,16 @@ std::optional<JsonValue> parseBoth(std::u16string_view text) {
 
 } // namespace
 
-TEST(ParseJson, rootThatIsNoContainer_givesNothingAndInvalidJson) {
+TEST(ParseJson, rootThatIsNoContainer_givesNothingAndInvalidJson)
+{
     for (const char16_t* text : {u"", u"   ", u"\"text\"", u"12", u"true", u"null", u"x{}", u"\ufeff{}"}) {
         EXPECT_FALSE(parseBoth(text).has_value()) << show(text);
         EXPECT_EQ(LastParseErrors(), u"Invalid JSON") << show(text);
     }
 }
 
-TEST(ParseJson, emptyContainers_parseClean) {
+TEST(ParseJson, emptyContainers_parseClean)
+{
     for (const char16_t* text : {u"{}", u"[]", u" ( {} ) ", u"// head\n[ /* none */ ]", u"{} trailing ] garbage"}) {
         const auto root = parseBoth(text);
         ASSERT_TRUE(root.has_value()) << show(text);
@@ -44,7 +48,8 @@ TEST(ParseJson, emptyContainers_parseClean) {
     }
 }
 
-TEST(ParseJson, values_keepKindsOrderAndPositions) {
+TEST(ParseJson, values_keepKindsOrderAndPositions)
+{
     const auto root = parseBoth(u"{\"s\":\"a\\u00e9\",\"n\":-12.50,\"t\":true,\"f\":false,\"z\":null,"
                                 u"\"o\":{\"x\":1},\"a\":[1,\"two\",[3]],\"long\":\"0123456789abcdef\"}");
     ASSERT_TRUE(root.has_value());
@@ -71,7 +76,8 @@ TEST(ParseJson, values_keepKindsOrderAndPositions) {
     EXPECT_TRUE((*root)[u"S"].isEmpty()); // names are case-sensitive
 }
 
-TEST(ParseJson, userListReply_isWalkedInOrderAndAbsentMemberIsEmpty) {
+TEST(ParseJson, userListReply_isWalkedInOrderAndAbsentMemberIsEmpty)
+{
     const auto root = parseBoth(
         u"{\"rows\":[{\"username\":\"ops@sekolah.id\",\"peran_id_str\":\"Operator Sekolah\",\"password\":\"p1\"},"
         u"{\"username\":\"guru@sekolah.id\",\"peran_id_str\":\"Guru\",\"password\":\"p2\"}]}");
@@ -84,7 +90,8 @@ TEST(ParseJson, userListReply_isWalkedInOrderAndAbsentMemberIsEmpty) {
     EXPECT_EQ((*root)[u"results"].asNumber().toInt64(), 0);
 }
 
-TEST(ParseJson, lenientSyntax_isAccepted) {
+TEST(ParseJson, lenientSyntax_isAccepted)
+{
     const auto root = parseBoth(u"({unquoted: 'single', 'name': \"v\" two: 2 /* c */ three:3, // c\n four//c\n:4})");
     ASSERT_TRUE(root.has_value());
     EXPECT_EQ((*root)[u"unquoted"].asString(), u"single");
@@ -94,7 +101,8 @@ TEST(ParseJson, lenientSyntax_isAccepted) {
     EXPECT_EQ((*root)[u"four//c"].asNumber().toInt64(), 4); // no comments inside an unquoted name
 }
 
-TEST(ParseJson, recordedFailures_giveExactLines) {
+TEST(ParseJson, recordedFailures_giveExactLines)
+{
     struct Case {
         const char16_t* name;
         const char16_t* text;
@@ -126,7 +134,8 @@ TEST(ParseJson, recordedFailures_giveExactLines) {
     }
 }
 
-TEST(ParseJson, trailingCommaInObject_storesMemberNamedClosingBrace) {
+TEST(ParseJson, trailingCommaInObject_storesMemberNamedClosingBrace)
+{
     const auto root = ParseJson(u"{\"a\":1,}");
     ASSERT_TRUE(root.has_value());
     ASSERT_EQ(root->count(), 2u);
@@ -134,7 +143,8 @@ TEST(ParseJson, trailingCommaInObject_storesMemberNamedClosingBrace) {
     EXPECT_TRUE(root->members()[1].value().isEmpty());
 }
 
-TEST(ParseJson, duplicateName_stopsWholeParseAndKeepsFirstValue) {
+TEST(ParseJson, duplicateName_stopsWholeParseAndKeepsFirstValue)
+{
     const auto root = parseBoth(u"{\"a\":{\"b\":1,\"b\":2},\"c\":3}");
     ASSERT_TRUE(root.has_value());
     const std::u16string duplicate = u"This key is already associated with an element of this collection";
@@ -145,7 +155,8 @@ TEST(ParseJson, duplicateName_stopsWholeParseAndKeepsFirstValue) {
     EXPECT_TRUE((*root)[u"c"].isEmpty());
 }
 
-TEST(ParseJson, raisedFailureInNestedArray_recordsOneLinePerContainer) {
+TEST(ParseJson, raisedFailureInNestedArray_recordsOneLinePerContainer)
+{
     const auto root = parseBoth(u"{\"rows\":[{\"n\":1},{\"n\":--2}],\"msg\":\"x\"}");
     ASSERT_TRUE(root.has_value());
     EXPECT_EQ(LastParseErrors(), u"Type mismatch: n\r\nType mismatch: }],\"msg\":\"x\"}\r\nType mismatch: rows\r\n");
@@ -154,7 +165,8 @@ TEST(ParseJson, raisedFailureInNestedArray_recordsOneLinePerContainer) {
     EXPECT_FALSE(root->find(u"msg"));
 }
 
-TEST(ParseJson, invalidLiteralInArray_endsParseInsteadOfLooping) {
+TEST(ParseJson, invalidLiteralInArray_endsParseInsteadOfLooping)
+{
     struct Case {
         const char16_t* text;
         std::size_t elements;
@@ -177,7 +189,8 @@ TEST(ParseJson, invalidLiteralInArray_endsParseInsteadOfLooping) {
     EXPECT_EQ(LastParseErrors(), u"Invalid Boolean at position 7 : t]}\r\nInvalid Boolean: a\r\n");
 }
 
-TEST(ParseJson, nesting_worksTo512AndStopsBeyond) {
+TEST(ParseJson, nesting_worksTo512AndStopsBeyond)
+{
     for (int depth : {45, 512}) {
         const std::u16string text = std::u16string(depth, u'[') + u"1" + std::u16string(depth, u']');
         const auto root = ParseJson(text);
@@ -201,7 +214,8 @@ TEST(ParseJson, nesting_worksTo512AndStopsBeyond) {
     EXPECT_EQ(lines, 512u);
 }
 
-TEST(ParseJson, hundredThousandLevels_stopWithoutExhaustingStack) {
+TEST(ParseJson, hundredThousandLevels_stopWithoutExhaustingStack)
+{
     const auto arrays = parseBoth(std::u16string(100000, u'['));
     ASSERT_TRUE(arrays.has_value());
     std::u16string objects;
@@ -213,7 +227,8 @@ TEST(ParseJson, hundredThousandLevels_stopWithoutExhaustingStack) {
     EXPECT_EQ(LastParseErrors().substr(0, 18), u"Nesting too deep: ");
 }
 
-TEST(ParseJson, largeObject_isBuiltAndLookedUpByName) {
+TEST(ParseJson, largeObject_isBuiltAndLookedUpByName)
+{
     std::u16string text = u"{";
     for (int i = 0; i < 100000; ++i) {
         const std::string name = "k" + std::to_string(i);
@@ -229,7 +244,8 @@ TEST(ParseJson, largeObject_isBuiltAndLookedUpByName) {
     EXPECT_EQ(LastParseErrors(), u"This key is already associated with an element of this collection: k5\r\n");
 }
 
-TEST(ParseJson, lastParseErrors_reportsOnlyTheLastParse) {
+TEST(ParseJson, lastParseErrors_reportsOnlyTheLastParse)
+{
     ParseJson(u"[1,,2]");
     EXPECT_NE(LastParseErrors(), u"");
     ParseJson(u"[1,2]");
@@ -238,7 +254,8 @@ TEST(ParseJson, lastParseErrors_reportsOnlyTheLastParse) {
     EXPECT_EQ(LastParseErrors(), u"Invalid Boolean at position 2 : tru\r\n");
 }
 
-TEST(ParseJsonUtf8, positionsCountUtf16UnitsAndBadBytesReadAsReplacement) {
+TEST(ParseJsonUtf8, positionsCountUtf16UnitsAndBadBytesReadAsReplacement)
+{
     // "é" is two bytes, the emoji four bytes and two units: the literal stands at UTF-16 position 9.
     const std::string bytes = "[\"\xC3\xA9\xF0\x9F\x98\x80\", tru]";
     ASSERT_TRUE(ParseJsonUtf8(bytes).has_value());
@@ -251,7 +268,8 @@ TEST(ParseJsonUtf8, positionsCountUtf16UnitsAndBadBytesReadAsReplacement) {
     EXPECT_EQ(LastParseErrors(), u"");
 }
 
-TEST(ParseJsonUtf8, excerptsNearSurrogatePairsMatchUtf16) {
+TEST(ParseJsonUtf8, excerptsNearSurrogatePairsMatchUtf16)
+{
     // Missing-bracket lines quote the last 20 units, which here start inside a pair of units.
     std::u16string text = u"[\"";
     for (int i = 0; i < 12; ++i) {

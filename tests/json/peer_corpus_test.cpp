@@ -19,14 +19,16 @@ namespace {
 
 const fs::path kTestData = fs::path(MTH_SHARED_DIR) / "testdata";
 
-std::string readBytes(const fs::path& path) {
+std::string readBytes(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-std::vector<fs::path> filesUnder(const fs::path& folder, const std::string& prefix = {}) {
+std::vector<fs::path> filesUnder(const fs::path& folder, const std::string& prefix = {})
+{
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
@@ -45,7 +47,8 @@ struct Outcome {
 };
 
 // Parses the bytes through both entry points and expects them to agree.
-Outcome parseBothWays(const fs::path& file) {
+Outcome parseBothWays(const fs::path& file)
+{
     const std::string bytes = readBytes(file);
     const std::optional<JsonValue> direct = ParseJsonUtf8(bytes);
     const std::u16string directErrors = LastParseErrors();
@@ -83,7 +86,8 @@ const std::map<std::string, std::u16string> kRefusedByDesign = {
 
 } // namespace
 
-TEST(PeerCorpus, acceptedFiles_parseCleanUnlessRefusedByDesign) {
+TEST(PeerCorpus, acceptedFiles_parseCleanUnlessRefusedByDesign)
+{
     const std::vector<fs::path> files = filesUnder(kTestData / "JSONTestSuite", "y_");
     ASSERT_EQ(files.size(), 95u) << "shared test data missing at " << kTestData;
     std::size_t clean = 0;
@@ -101,7 +105,8 @@ TEST(PeerCorpus, acceptedFiles_parseCleanUnlessRefusedByDesign) {
     EXPECT_EQ(clean, files.size() - kRefusedByDesign.size());
 }
 
-TEST(PeerCorpus, acceptedFiles_keepTheirValues) {
+TEST(PeerCorpus, acceptedFiles_keepTheirValues)
+{
     const auto root = [](const char* name) { return *ParseJsonUtf8(readBytes(kTestData / "JSONTestSuite" / name)); };
     EXPECT_EQ(root("y_string_null_escape.json").at(1).asString(), std::u16string(1, u'\0'));
     EXPECT_EQ(root("y_string_comments.json").at(1).asString(), u"a/*b*/c/*d//e");
@@ -110,7 +115,8 @@ TEST(PeerCorpus, acceptedFiles_keepTheirValues) {
     EXPECT_EQ(root("y_string_accepted_surrogate_pair.json").at(1).asString(), u"\U00010437");
 }
 
-TEST(PeerCorpus, everyOtherFile_terminatesWithoutCrash) {
+TEST(PeerCorpus, everyOtherFile_terminatesWithoutCrash)
+{
     std::size_t files = 0;
     std::size_t withRoot = 0;
     std::size_t clean = 0;
@@ -135,7 +141,8 @@ TEST(PeerCorpus, everyOtherFile_terminatesWithoutCrash) {
     std::cout << files << " files: " << withRoot << " gave a root, " << clean << " of them without a recorded line\n";
 }
 
-TEST(PeerCorpus, realWorldDocuments_parseClean) {
+TEST(PeerCorpus, realWorldDocuments_parseClean)
+{
     const std::vector<fs::path> files = filesUnder(kTestData / "bench-json");
     ASSERT_EQ(files.size(), 3u);
     for (const fs::path& file : files) {

@@ -15,7 +15,8 @@ protected:
 
 } // namespace
 
-TEST_F(Readers, skipFiller_stopsOnFirstTokenCharacter) {
+TEST_F(Readers, skipFiller_stopsOnFirstTokenCharacter)
+{
     struct Case {
         const char16_t* text;
         std::int32_t expected;
@@ -34,7 +35,8 @@ TEST_F(Readers, skipFiller_stopsOnFirstTokenCharacter) {
     EXPECT_EQ(LastParseErrors(), u"");
 }
 
-TEST_F(Readers, readKey_readsQuotedAndUnquotedNames) {
+TEST_F(Readers, readKey_readsQuotedAndUnquotedNames)
+{
     struct Case {
         const char16_t* text;
         const char16_t* name;
@@ -61,7 +63,8 @@ TEST_F(Readers, readKey_readsQuotedAndUnquotedNames) {
     EXPECT_EQ(LastParseErrors(), u"");
 }
 
-TEST_F(Readers, readKey_withoutColon_recordsInvalidKeyAndStopsOnOffender) {
+TEST_F(Readers, readKey_withoutColon_recordsInvalidKeyAndStopsOnOffender)
+{
     std::int32_t cursor = 1;
     EXPECT_EQ(ReadKey(u"\"a\" 1", cursor), u"a");
     EXPECT_EQ(cursor, 5);
@@ -73,7 +76,8 @@ TEST_F(Readers, readKey_withoutColon_recordsInvalidKeyAndStopsOnOffender) {
     EXPECT_EQ(LastParseErrors(), u"Invalid Key at position 5 : ab\r\n");
 }
 
-TEST_F(Readers, readString_decodesEscapes) {
+TEST_F(Readers, readString_decodesEscapes)
+{
     struct Case {
         const char16_t* text;
         std::u16string value;
@@ -102,7 +106,8 @@ TEST_F(Readers, readString_decodesEscapes) {
     EXPECT_EQ(LastParseErrors(), u"");
 }
 
-TEST_F(Readers, readString_leavesCursorAfterClosingQuote) {
+TEST_F(Readers, readString_leavesCursorAfterClosingQuote)
+{
     std::int32_t cursor = 1;
     EXPECT_EQ(ReadString(u" \"ab\",", cursor), u"ab");
     EXPECT_EQ(cursor, 6);
@@ -111,7 +116,8 @@ TEST_F(Readers, readString_leavesCursorAfterClosingQuote) {
     EXPECT_EQ(cursor, 1);
 }
 
-TEST_F(Readers, readNumber_gathersNumberCharactersAndConverts) {
+TEST_F(Readers, readNumber_gathersNumberCharactersAndConverts)
+{
     struct Case {
         const char16_t* text;
         const char16_t* shown;
@@ -128,7 +134,8 @@ TEST_F(Readers, readNumber_gathersNumberCharactersAndConverts) {
     EXPECT_FALSE(PendingFailure());
 }
 
-TEST_F(Readers, readNumber_atEndGivesEmptyAndBadTextRaises) {
+TEST_F(Readers, readNumber_atEndGivesEmptyAndBadTextRaises)
+{
     std::int32_t cursor = 1;
     EXPECT_TRUE(ReadNumber(u"   ", cursor).isEmpty());
     EXPECT_FALSE(PendingFailure());
@@ -149,7 +156,8 @@ TEST_F(Readers, readNumber_atEndGivesEmptyAndBadTextRaises) {
     }
 }
 
-TEST_F(Readers, readBooleanAndNull_matchLiteralsExactly) {
+TEST_F(Readers, readBooleanAndNull_matchLiteralsExactly)
+{
     std::int32_t cursor = 1;
     JsonValue v = ReadBoolean(u"truex", cursor);
     EXPECT_TRUE(v.isBoolean() && v.asBoolean());
@@ -167,7 +175,8 @@ TEST_F(Readers, readBooleanAndNull_matchLiteralsExactly) {
     EXPECT_EQ(LastParseErrors(), u"");
 }
 
-TEST_F(Readers, invalidLiterals_recordRestOfTextAndDoNotMove) {
+TEST_F(Readers, invalidLiterals_recordRestOfTextAndDoNotMove)
+{
     std::int32_t cursor = 1;
     JsonValue v = ReadBoolean(u"True]", cursor);
     EXPECT_TRUE(v.isBoolean() && !v.asBoolean());
@@ -181,14 +190,16 @@ TEST_F(Readers, invalidLiterals_recordRestOfTextAndDoNotMove) {
               u"Invalid Boolean at position 1 : True]\r\nInvalid null value at position 2 : nul\r\n");
 }
 
-TEST_F(Readers, invalidLiteral_inLongText_showsBoundedExcerpt) {
+TEST_F(Readers, invalidLiteral_inLongText_showsBoundedExcerpt)
+{
     const std::u16string text = u"tru" + std::u16string(5000, u'x');
     std::int32_t cursor = 1;
     ReadBoolean(text, cursor);
     EXPECT_EQ(LastParseErrors(), u"Invalid Boolean at position 1 : " + text.substr(0, 1024) + u"\r\n");
 }
 
-TEST_F(Readers, cursorOutsideText_readsAsEndOfText) {
+TEST_F(Readers, cursorOutsideText_readsAsEndOfText)
+{
     for (std::int32_t start : {0, -3, 4, 100}) {
         std::int32_t cursor = start;
         EXPECT_TRUE(ReadNumber(u"123", cursor).isEmpty()) << start;
@@ -201,7 +212,8 @@ TEST_F(Readers, cursorOutsideText_readsAsEndOfText) {
     EXPECT_EQ(LastParseErrors(), u"Invalid null value at position 0 : \r\n");
 }
 
-TEST_F(Readers, readValue_dispatchesOnFirstCharacter) {
+TEST_F(Readers, readValue_dispatchesOnFirstCharacter)
+{
     struct Case {
         const char16_t* text;
         JsonKind kind;
@@ -215,7 +227,8 @@ TEST_F(Readers, readValue_dispatchesOnFirstCharacter) {
     }
 }
 
-TEST_F(Readers, containerReaders_recordInvalidStart) {
+TEST_F(Readers, containerReaders_recordInvalidStart)
+{
     std::int32_t cursor = 1;
     EXPECT_EQ(ReadObject(u"[1, 2, 3, 4, 5, 6, 7, 8, 9]", cursor).count(), 0u);
     cursor = 1;

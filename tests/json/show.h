@@ -6,6 +6,7 @@
 #include <string_view>
 
 // UTF-16 text as UTF-8, for test failure messages.
-inline std::string show(std::u16string_view text) {
+inline std::string show(std::u16string_view text)
+{
     return json::Utf16ToUtf8(text);
 }

@@ -12,12 +12,14 @@ using json::StringBuilderError;
 
 namespace {
 
-std::u16string repeat(char16_t c, std::size_t n) {
+std::u16string repeat(char16_t c, std::size_t n)
+{
     return std::u16string(n, c);
 }
 
 // Runs `action`, expects the builder error `number`, and checks that content and sizes are unchanged.
-void expectRefused(cStringBuilder& b, int number, const std::function<void()>& action) {
+void expectRefused(cStringBuilder& b, int number, const std::function<void()>& action)
+{
     const std::u16string content = b.toString();
     const std::int32_t capacity = b.Capacity();
     const std::int32_t chunk = b.ChunkSize();
@@ -34,7 +36,8 @@ void expectRefused(cStringBuilder& b, int number, const std::function<void()>& a
 
 } // namespace
 
-TEST(StringBuilder, newBuilder_isEmptyWithoutRoom) {
+TEST(StringBuilder, newBuilder_isEmptyWithoutRoom)
+{
     cStringBuilder b;
     EXPECT_EQ(b.Length(), 0);
     EXPECT_EQ(b.Capacity(), 0);
@@ -42,7 +45,8 @@ TEST(StringBuilder, newBuilder_isEmptyWithoutRoom) {
     EXPECT_EQ(b.toString(), u"");
 }
 
-TEST(StringBuilder, append_growsInWholeChunks) {
+TEST(StringBuilder, append_growsInWholeChunks)
+{
     struct Case {
         std::int32_t chunk;
         std::size_t appended;
@@ -58,7 +62,8 @@ TEST(StringBuilder, append_growsInWholeChunks) {
     }
 }
 
-TEST(StringBuilder, appendOneAtATime_keepsEveryCharacterInOrder) {
+TEST(StringBuilder, appendOneAtATime_keepsEveryCharacterInOrder)
+{
     cStringBuilder b;
     b.ChunkSize(7);
     std::u16string expected;
@@ -71,7 +76,8 @@ TEST(StringBuilder, appendOneAtATime_keepsEveryCharacterInOrder) {
     EXPECT_EQ(b.Capacity(), 1001); // 143 chunks of 7
 }
 
-TEST(StringBuilder, appendNL_addsCarriageReturnLineFeed) {
+TEST(StringBuilder, appendNL_addsCarriageReturnLineFeed)
+{
     cStringBuilder b;
     b.AppendNL(u"ab");
     EXPECT_EQ(b.toString(), u"ab\r\n");
@@ -79,7 +85,8 @@ TEST(StringBuilder, appendNL_addsCarriageReturnLineFeed) {
     EXPECT_EQ(b.toString(), u"ab\r\nc");
 }
 
-TEST(StringBuilder, appendOfItsOwnContent_copiesBeforeGrowing) {
+TEST(StringBuilder, appendOfItsOwnContent_copiesBeforeGrowing)
+{
     cStringBuilder b;
     b.ChunkSize(4);
     b.Append(u"abcd");
@@ -89,7 +96,8 @@ TEST(StringBuilder, appendOfItsOwnContent_copiesBeforeGrowing) {
     EXPECT_EQ(b.toString(), u"ababccdabcd");
 }
 
-TEST(StringBuilder, theString_replacesContentAndOnlyEverAddsRoom) {
+TEST(StringBuilder, theString_replacesContentAndOnlyEverAddsRoom)
+{
     cStringBuilder b;
     b.Append(repeat(u'x', 9000));
     ASSERT_EQ(b.Capacity(), 16384);
@@ -110,7 +118,8 @@ TEST(StringBuilder, theString_replacesContentAndOnlyEverAddsRoom) {
     EXPECT_EQ(b.toString(), u"cde");
 }
 
-TEST(StringBuilder, clear_freesRoomButKeepsChunkSize) {
+TEST(StringBuilder, clear_freesRoomButKeepsChunkSize)
+{
     cStringBuilder b;
     b.ChunkSize(10);
     b.Append(u"abc");
@@ -120,7 +129,8 @@ TEST(StringBuilder, clear_freesRoomButKeepsChunkSize) {
     EXPECT_EQ(b.ChunkSize(), 10);
 }
 
-TEST(StringBuilder, insert_placesTextBeforeOffset) {
+TEST(StringBuilder, insert_placesTextBeforeOffset)
+{
     struct Case {
         std::int32_t at;
         const char16_t* expected;
@@ -135,7 +145,8 @@ TEST(StringBuilder, insert_placesTextBeforeOffset) {
     }
 }
 
-TEST(StringBuilder, insertLarge_growsAndKeepsFollowingContent) {
+TEST(StringBuilder, insertLarge_growsAndKeepsFollowingContent)
+{
     cStringBuilder b;
     b.Append(u"hello");
     ASSERT_EQ(b.Capacity(), 8192);
@@ -145,7 +156,8 @@ TEST(StringBuilder, insertLarge_growsAndKeepsFollowingContent) {
     EXPECT_EQ(b.toString(), big + u"hello");
 }
 
-TEST(StringBuilder, remove_shiftsTailDownAndKeepsCapacity) {
+TEST(StringBuilder, remove_shiftsTailDownAndKeepsCapacity)
+{
     cStringBuilder b;
     b.Append(u"abcdef");
     b.Remove(1, 2);
@@ -155,7 +167,8 @@ TEST(StringBuilder, remove_shiftsTailDownAndKeepsCapacity) {
     EXPECT_EQ(b.Capacity(), 8192);
 }
 
-TEST(StringBuilder, outOfRangeOffsets_raiseSubscriptErrorAndChangeNothing) {
+TEST(StringBuilder, outOfRangeOffsets_raiseSubscriptErrorAndChangeNothing)
+{
     cStringBuilder b;
     b.Append(u"abc");
     expectRefused(b, 9, [&] { b.Insert(4, u"x"); });
@@ -166,7 +179,8 @@ TEST(StringBuilder, outOfRangeOffsets_raiseSubscriptErrorAndChangeNothing) {
     expectRefused(b, 9, [&] { b.Remove(0, -1); });
 }
 
-TEST(StringBuilder, chunkSizeZeroOrLess_isRefusedSoGrowthCannotLoop) {
+TEST(StringBuilder, chunkSizeZeroOrLess_isRefusedSoGrowthCannotLoop)
+{
     cStringBuilder b;
     b.Append(u"abc");
     expectRefused(b, 5, [&] { b.ChunkSize(0); });
@@ -175,7 +189,8 @@ TEST(StringBuilder, chunkSizeZeroOrLess_isRefusedSoGrowthCannotLoop) {
     EXPECT_EQ(b.Capacity(), 16384);
 }
 
-TEST(StringBuilder, sizesBeyond32Bits_raiseOverflow) {
+TEST(StringBuilder, sizesBeyond32Bits_raiseOverflow)
+{
     cStringBuilder b;
     expectRefused(b, 6, [&] { b.ChunkSize(1 << 30); });
     b.ChunkSize((1 << 30) - 1);
@@ -194,7 +209,8 @@ TEST(StringBuilder, sizesBeyond32Bits_raiseOverflow) {
     munmap(region, units * 2);
 }
 
-TEST(StringBuilder, find_isOneBasedAndHonoursStartAndComparison) {
+TEST(StringBuilder, find_isOneBasedAndHonoursStartAndComparison)
+{
     cStringBuilder b;
     b.Append(u"abcabc");
     struct Case {
@@ -213,7 +229,8 @@ TEST(StringBuilder, find_isOneBasedAndHonoursStartAndComparison) {
     EXPECT_EQ(b.Find(u"ABC"), 1); // default comparison ignores case
 }
 
-TEST(StringBuilder, find_neverMatchesInSpareRoom) {
+TEST(StringBuilder, find_neverMatchesInSpareRoom)
+{
     cStringBuilder b;
     b.Append(u"ab"); // the rest of the chunk holds blanks
     EXPECT_EQ(b.Find(u"b ", 1, 0), 0);
@@ -222,14 +239,16 @@ TEST(StringBuilder, find_neverMatchesInSpareRoom) {
     EXPECT_EQ(b.Find(u"cd", 1, 0), 0);
 }
 
-TEST(StringBuilder, find_ignoresCaseBeyondAscii) {
+TEST(StringBuilder, find_ignoresCaseBeyondAscii)
+{
     cStringBuilder b;
     b.Append(u"Jl. CAFÉ Lama");
     EXPECT_EQ(b.Find(u"café"), 5);
     EXPECT_EQ(b.Find(u"café", 1, 0), 0);
 }
 
-TEST(StringBuilder, heapMinimize_leavesAtMostOneSpareChunk) {
+TEST(StringBuilder, heapMinimize_leavesAtMostOneSpareChunk)
+{
     struct Case {
         std::size_t length;
         std::int32_t capacityBefore;

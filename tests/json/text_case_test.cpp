@@ -4,7 +4,8 @@
 
 using namespace json;
 
-TEST(TextCase, mapsLettersOneUnitAtATime) {
+TEST(TextCase, mapsLettersOneUnitAtATime)
+{
     EXPECT_EQ(toLower(u"ABC xyz 09"), u"abc xyz 09");
     EXPECT_EQ(toUpper(u"abc XYZ 09"), u"ABC XYZ 09");
     EXPECT_EQ(toLower(u"CAF\u00c9 \u0100\u0102 \u0391\u03a9 \u0410\u042f"),

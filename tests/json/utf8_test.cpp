@@ -4,7 +4,8 @@
 
 using namespace json;
 
-TEST(Utf8, wellFormedText_roundTrips) {
+TEST(Utf8, wellFormedText_roundTrips)
+{
     const std::u16string text = u"ASCII, caf\u00e9, \u4e00 and \U0001F600 plus a long run of plain letters";
     const std::string bytes = Utf16ToUtf8(text);
     EXPECT_EQ(bytes.size(), text.size() + 1 + 2 + 2);
@@ -12,7 +13,8 @@ TEST(Utf8, wellFormedText_roundTrips) {
     EXPECT_EQ(utf16Length(bytes), text.size());
 }
 
-TEST(Utf8, illFormedSequences_giveOneReplacementPerMaximalSubpart) {
+TEST(Utf8, illFormedSequences_giveOneReplacementPerMaximalSubpart)
+{
     struct Case {
         std::string bytes;
         std::u16string text;
@@ -34,7 +36,8 @@ TEST(Utf8, illFormedSequences_giveOneReplacementPerMaximalSubpart) {
     }
 }
 
-TEST(Utf8, unpairedSurrogates_becomeReplacementInUtf8) {
+TEST(Utf8, unpairedSurrogates_becomeReplacementInUtf8)
+{
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
     EXPECT_EQ(Utf16ToUtf8(u"a" + std::u16string(1, u'\xDC00') + u"b"), "a\xEF\xBF\xBD"
                                                                        "b");

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the benchmarks, generates the table replies when missing, runs the throughput benchmarks
+# (median of repeated runs) and the peak-memory measurements, and prints the summary table.
+#   bench/run.sh [REPETITIONS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repetitions=${1:-5}
+data=bench-data
+out=build-bench/results
+shared=${MTH_SHARED_DIR:-$(cd .. && pwd)/shared}
+
+make bench >/dev/null
+[ -f "$data/table_100MB_compact.json" ] || python3 "$shared/tools/gen_table.py" "$data" >/dev/null
+mkdir -p "$out"
+
+build-bench/bench/json_bench --data="$data" --benchmark_repetitions="$repetitions" \
+    --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$out/throughput.json" \
+    --benchmark_out_format=json >/dev/null
+
+: >"$out/memory.txt"
+for table in table_100MB_pretty table_100MB_compact; do
+    for parser in utf8 decode nlohmann; do
+        echo "$table $(build-bench/bench/json_peak_memory "$parser" "$data/$table.json")" >>"$out/memory.txt"
+    done
+done
+python3 bench/summarize.py "$out/throughput.json" "$out/memory.txt"
