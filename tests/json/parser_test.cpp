@@ -244,6 +244,24 @@ TEST(ParseJson, largeObject_isBuiltAndLookedUpByName)
     EXPECT_EQ(LastParseErrors(), u"This key is already associated with an element of this collection: k5\r\n");
 }
 
+TEST(ParseJson, manyInvalidLiteralsInObject_keepRecordedLinesBounded)
+{
+    // Each invalid literal records the rest of the text; unbounded, that grows with the square of the length.
+    std::u16string text = u"{";
+    for (int i = 0; i < 5000; ++i) {
+        const std::string name = "k" + std::to_string(i);
+        text += std::u16string(name.begin(), name.end()) + u":t ";
+    }
+    const auto root = ParseJson(text);
+    ASSERT_TRUE(root.has_value());
+    EXPECT_EQ(root->count(), 5001u); // the last literal is read as a name with nothing after it
+    EXPECT_TRUE((*root)[u"tk4999"].isBoolean());
+    EXPECT_TRUE((*root)[u"t"].isEmpty());
+    const std::u16string errors = LastParseErrors();
+    EXPECT_LE(errors.size(), std::size_t{1} << 20);
+    EXPECT_EQ(errors.substr(0, errors.find(u"\r\n")), u"Invalid Boolean at position 5 : " + text.substr(4, 1024));
+}
+
 TEST(ParseJson, lastParseErrors_reportsOnlyTheLastParse)
 {
     ParseJson(u"[1,,2]");
