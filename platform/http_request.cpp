@@ -113,7 +113,9 @@ QByteArray charsetOf(const QByteArray& contentType)
 
 std::u16string decodeBody(QByteArrayView body, QByteArrayView charset)
 {
-    const auto utf8 = [&] { return json::Utf8ToUtf16(std::string_view(body.data(), static_cast<std::size_t>(body.size()))); };
+    const auto utf8 = [&] {
+        return json::Utf8ToUtf16(std::string_view(body.data(), static_cast<std::size_t>(body.size())));
+    };
     if (charset.isEmpty() || charset.compare("utf-8", Qt::CaseInsensitive) == 0 ||
         charset.compare("utf8", Qt::CaseInsensitive) == 0) {
         return utf8();
@@ -187,8 +189,8 @@ void HttpRequest::SetRequestHeader(std::u16string_view name, std::u16string_view
     QByteArray n = toUtf8(name);
     QByteArray v = toUtf8(value);
     if (m_setupFailure.empty() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
-        m_setupFailure = u"The request header " + std::u16string(name) +
-                         u" holds a line break or a NUL character and was not sent";
+        m_setupFailure =
+            u"The request header " + std::u16string(name) + u" holds a line break or a NUL character and was not sent";
     }
     m_headers.emplace_back(std::move(n), std::move(v));
 }

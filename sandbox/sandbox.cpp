@@ -234,17 +234,16 @@ std::string utf8(const json::JsonValue& value)
     return json::Utf16ToUtf8(value.asString());
 }
 
+// The "results" of a table reply: nothing when the reply is no object or has no such member, 0 when it
+// is no whole number.
 std::optional<long long> rowCountOf(std::string_view table)
 {
     const auto root = json::ParseJsonUtf8(table);
-    if (!root || !root->isObject()) {
+    const json::JsonValue* results = root ? root->find(u"results") : nullptr;
+    if (!results) {
         return std::nullopt;
     }
-    const json::JsonValue& results = (*root)[u"results"];
-    if (!results.isNumber()) {
-        return std::nullopt;
-    }
-    return results.asNumber().toInt64();
+    return results->isNumber() ? results->asNumber().toInt64().value_or(0) : 0;
 }
 
 std::size_t demoRows(const std::string& name)
@@ -455,15 +454,16 @@ struct Sandbox::State {
             if (inner != **expected) {
                 return verdict(false, "data_json tidak sama dengan tabel " + name + " dari layanan lokal");
             }
-            std::lock_guard lock(mutex);
-            if (const auto it = tableRows.find(expected->get()); it != tableRows.end()) {
-                rows = it->second;
+            {
+                std::lock_guard lock(mutex);
+                if (const auto it = tableRows.find(expected->get()); it != tableRows.end()) {
+                    rows = it->second;
+                }
             }
-        }
-        if (!rows) {
-            rows = rowCountOf(inner);
-        }
-        if (!rows) {
+            if (!rows) {
+                rows = rowCountOf(inner).value_or(0);
+            }
+        } else if (!(rows = rowCountOf(inner))) {
             return verdict(false, "data_json tidak memuat \"results\"");
         }
         std::lock_guard lock(mutex);
@@ -514,7 +514,7 @@ struct Sandbox::State {
     // Routes named after what they do, on both servers, for tests of the client's transport.
     std::optional<Reply> serveBehaviour(const Target& t, httplib::Response& res)
     {
-        if (t.segments.size() != 2 || t.segments[0] != "behaviour") {
+        if (t.segments.size() < 2 || t.segments[0] != "behaviour") {
             return std::nullopt;
         }
         const std::string& what = t.segments[1];
@@ -535,12 +535,14 @@ struct Sandbox::State {
                 static_cast<int>(number("code", 500)), "text/plain; charset=utf-8", t.param("body").value_or(""), {}};
         }
         if (what == "bytes") {
+            // /behaviour/bytes/<hex digits>/<content type>, anything after ignored, so that a client can
+            // append its own path to it.
             std::string bytes;
-            const std::string hex = t.param("hex").value_or("");
+            const std::string hex = t.segments.size() > 2 ? t.segments[2] : "";
             for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
                 bytes += static_cast<char>(hexDigit(hex[i]) * 16 + hexDigit(hex[i + 1]));
             }
-            return Reply{200, t.param("type").value_or("text/plain"), bytes, {}};
+            return Reply{200, t.segments.size() > 3 ? t.segments[3] : "text/plain", bytes, {}};
         }
         if (what == "cookie") {
             return Reply{200, std::string(kJsonType), verdict(true, "kue"), {{"Set-Cookie", "sid=sandbox-cookie"}}};
@@ -588,6 +590,7 @@ struct Sandbox::State {
         r.side = side;
         if (const detail::ConnectionInfo* c = detail::TapServer::currentConnection()) {
             readHead(c->head, r);
+            r.head = c->head;
             r.connection = c->id;
             r.requestsOnIt = c->requestsOnIt;
             r.clientPort = c->clientPort;
@@ -791,9 +794,7 @@ void Sandbox::setScenario(Scenario scenario)
 {
     std::map<const std::string*, long long> rows;
     for (const auto& [name, reply] : scenario.tableReplies) {
-        if (const auto count = rowCountOf(*reply)) {
-            rows[reply.get()] = *count;
-        }
+        rows[reply.get()] = rowCountOf(*reply).value_or(0);
     }
     {
         std::lock_guard lock(m_state->mutex);

@@ -84,7 +84,8 @@ struct RecordedRequest {
     Side side = Side::Local;
     std::string method;
     std::string target;                                       // as on the request line, percent-escapes and all
-    std::vector<std::pair<std::string, std::string>> headers; // in the order sent, names as sent
+    std::vector<std::pair<std::string, std::string>> headers; // in the order sent, names as sent, values trimmed
+    std::string head; // request line and header lines exactly as received, the blank line after them included
     std::string body;
     std::size_t bodySize = 0;
     int connection = 0;   // per server: 1 for its first accepted connection, then 2, ...
