@@ -6,7 +6,11 @@
 // never judged. Needs a QCoreApplication; every wait processes pending events at least every 50 ms,
 // so the window stays usable and can start other work meanwhile (guarding against a second send run
 // is the caller's concern). Exchanges never run in parallel; each makes one request of its own and
-// carries nothing to the next.
+// carries nothing to the next. Values put into addresses (key, endpoint, NPSN) are percent-encoded, and
+// values put into the login body JSON-escaped, so that none can change the request's shape.
+//
+// A client must outlive every exchange it runs: an event handled during a wait must not destroy it
+// (to stop, call cancelAll and let the operation return).
 
 #include "platform/dialogs.h"
 

@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <future>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -190,4 +192,32 @@ TEST(GenerateTable, deterministicOneRowPerLine)
     EXPECT_EQ(table.rfind("{\"results\":3,", 0), 0u);
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5);
     EXPECT_NE(table, sandbox::generateTable("getGuru", 3));
+}
+
+TEST_F(SandboxTest, heldRequests_releasedBySettingTheScenario)
+{
+    sandbox::Scenario scenario;
+    scenario.neverReply = true;
+    scenario.faultPath = "/api_api/";
+    server.setScenario(scenario);
+    EXPECT_NE(get(server.serverPort(), "/unduhan").find("<h1>Unduh"), std::string::npos) << "outside the fault path";
+    auto held =
+        std::async(std::launch::async, [this] { return get(server.serverPort(), "/api_api/ambil_seting/versi"); });
+    // The request is held until the scenario changes, however long that takes.
+    while (server.requests().size() < 2) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(held.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+    server.setScenario({});
+    EXPECT_EQ(held.get(), "dilepas");
+}
+
+TEST_F(SandboxTest, delayedReply_waitsAtLeastTheDelay)
+{
+    sandbox::Scenario scenario;
+    scenario.delay = std::chrono::milliseconds(300);
+    server.setScenario(scenario);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(get(server.serverPort(), "/api_api/ambil_seting/versi"), "{\"success\":true,\"msg\":\"2.0\"}");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
