@@ -254,18 +254,6 @@ TEST_F(HttpExchangeTest, baseAddress_trailingSlashesDropped)
     }
 }
 
-TEST(HttpExchangeDefaults, settings_areTheSystemsValues)
-{
-    const client::ClientSettings settings;
-    EXPECT_EQ(settings.localBase, u"http://127.0.0.1:5774");
-    EXPECT_EQ(settings.serverBase.rfind(u"https://", 0), 0u);
-    EXPECT_EQ(settings.timeouts.resolve, std::chrono::milliseconds(5000));
-    EXPECT_EQ(settings.timeouts.connect, std::chrono::milliseconds(5000));
-    EXPECT_EQ(settings.timeouts.send, std::chrono::milliseconds(15000));
-    EXPECT_EQ(settings.timeouts.receive, std::chrono::milliseconds(30000));
-    EXPECT_EQ(client::kWaitSlice, std::chrono::milliseconds(50));
-}
-
 // The one test with the real 30 s receive time-out.
 TEST_F(HttpExchangeTest, slow_silentServer_failsAfterTheRealReceiveTimeout)
 {
