@@ -27,6 +27,32 @@ private:
     std::int32_t& m_count;
 };
 
+// Collects the outputs of one evaluation. Most evaluations give one piece or none, which is passed on
+// as it is; the chunked builder, whose first growth costs a whole chunk, is made for a second piece.
+class Output final {
+public:
+    void append(std::u16string piece)
+    {
+        if (piece.empty()) {
+            return;
+        }
+        if (!m_builder && m_first.empty()) {
+            m_first = std::move(piece);
+            return;
+        }
+        if (!m_builder) {
+            m_builder.emplace();
+            m_builder->Append(m_first);
+        }
+        m_builder->Append(piece);
+    }
+    std::u16string take() { return m_builder ? m_builder->toString() : std::move(m_first); }
+
+private:
+    std::u16string m_first;
+    std::optional<json::cStringBuilder> m_builder;
+};
+
 bool conditionHolds(std::u16string_view type, std::u16string_view first, std::u16string_view second)
 {
     if (type == u"eq") {
@@ -86,12 +112,12 @@ std::u16string cJSONScript::Eval(std::u16string_view script)
     if (!root->isArray()) {
         return evaluate(*root);
     }
-    json::cStringBuilder out;
+    Output out;
     for (const json::JsonValue& element : root->elements()) {
         // Texts and nulls of the root are taken as they are, without counting as an evaluation.
-        out.Append(element.isString() || element.isNull() ? textForm(element) : evaluate(element));
+        out.append(element.isString() || element.isNull() ? textForm(element) : evaluate(element));
     }
-    return out.toString();
+    return out.take();
 }
 
 std::u16string cJSONScript::ExecCommand(const json::JsonValue& value)
@@ -116,18 +142,18 @@ std::u16string cJSONScript::evaluate(const json::JsonValue& value)
     const NestingScope scope(m_nesting);
     switch (value.kind()) {
     case json::JsonKind::Array: {
-        json::cStringBuilder out;
+        Output out;
         for (const json::JsonValue& element : value.elements()) {
-            out.Append(evaluate(element));
+            out.append(evaluate(element));
         }
-        return out.toString();
+        return out.take();
     }
     case json::JsonKind::Object: {
-        json::cStringBuilder out;
+        Output out;
         for (const json::JsonMember& member : value.members()) {
-            out.Append(evaluateMember(member.name(), member.value()));
+            out.append(evaluateMember(member.name(), member.value()));
         }
-        return out.toString();
+        return out.take();
     }
     default:
         return textForm(value);
