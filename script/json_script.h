@@ -42,7 +42,8 @@ public:
 //   "set"    {name, value}: evaluates value and stores it under the unevaluated name. Output none.
 //   "get"    {name, default}: the variable's text; when it is missing or empty, default evaluated.
 //   "if"     {value1, value2, type, true, false}: evaluates value1, then value2; the unevaluated type
-//            in lower case chooses the test: "eq" equal ignoring letter case, "gt", "lt", "gte", "lte"
+//            in lower case chooses the test: "eq" equal after both are lower-cased (one-to-one per
+//            UTF-16 unit, json/text_case.h), "gt", "lt", "gte", "lte"
 //            ordering the two texts by UTF-16 code unit ("10" < "9", "Z" < "a"); any other type fails.
 //            Only the chosen branch, true or false, is evaluated and is the output.
 //   "return" the member's own value, unevaluated, as its text form (textForm in text_form.h: a string
@@ -59,9 +60,9 @@ public:
 //
 // Limits: an evaluation is refused, giving "ERROR: Nesting level exceeded." in place of its output,
 // when more than 40 are already under way on this object; the evaluations around it go on. Every value
-// evaluated counts as one, so at most 41 are under way. Variables can double a text with every set, so
-// one outermost Eval or ExecCommand may read at most readLimit characters out of the variable table in
-// all; a get that would pass it raises ReadLimitError.
+// evaluated counts as one (texts and nulls of a root array excepted), so at most 41 are under way. Variables can double
+// a text with every set, so one outermost Eval or ExecCommand may read at most readLimit characters out of the variable
+// table in all; a get that would pass it raises ReadLimitError.
 //
 // Failures of the dialogs and of text building (json::StringBuilderError) are not caught; they reach
 // the caller of Eval or ExecCommand and leave the object usable: the nesting count is restored.
@@ -72,6 +73,7 @@ class cJSONScript final {
 public:
     // Evaluations refused once this many are under way.
     static constexpr std::int32_t kNestingLimit = 41;
+    // Characters one outermost evaluation may read out of the variable table: 4 Mi.
     static constexpr std::size_t kDefaultReadLimit = std::size_t{1} << 22;
 
     explicit cJSONScript(platform::Dialogs& dialogs, std::size_t readLimit = kDefaultReadLimit);
