@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string text = json::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
     AnsweringDialogs dialogs;
     // A small read limit keeps doubling variables cheap while still reaching the limit's path.
-    script::cJSONScript script(dialogs, std::size_t{1} << 16);
+    script::cJSONScript script(dialogs, std::size_t{1} << 10);
     try {
         const std::u16string output = script.Eval(text);
         json::ParseJson(text);
