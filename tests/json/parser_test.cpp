@@ -1,4 +1,4 @@
-#include "show.h"
+#include "support/show.h"
 #include "json/json.h"
 #include "json/utf8.h"
 
