@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,19 +65,28 @@ TEST(CredentialsFile, savedFile_isUtf8AndReadableByOwnerOnly)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(CredentialsFile, unwritableFolder_failsAndKeepsOldFile)
+TEST(CredentialsFile, folderThatCannotHoldIt_failsToWrite)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(app::writeCredentialsFile(dir.filePath(QStringLiteral("missing/data.json")), {}));
+    writeBytes(dir.filePath(QStringLiteral("plain-file")), "x");
+    EXPECT_FALSE(app::writeCredentialsFile(dir.filePath(QStringLiteral("plain-file/data.json")), {}));
+}
+
+TEST(CredentialsFile, writeRefused_keepsTheOldFile)
 {
     QTemporaryDir dir;
     const QString path = app::credentialsFilePath(dir.path());
     ASSERT_TRUE(app::writeCredentialsFile(path, {u"old", u"1", u"e"}));
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    if (QFileInfo(dir.path()).isWritable()) {
+    const bool folderStillWritable = QFileInfo(dir.path()).isWritable();
+    const bool written = app::writeCredentialsFile(path, {u"new", u"2", u"f"});
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (folderStillWritable) {
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     }
-    EXPECT_FALSE(app::writeCredentialsFile(path, {u"new", u"2", u"f"}));
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(written);
     EXPECT_EQ(app::readCredentialsFile(path), (Credentials{u"old", u"1", u"e"}));
-    EXPECT_FALSE(app::writeCredentialsFile(dir.filePath(QStringLiteral("missing/data.json")), {}));
 }
 
 TEST(CredentialsFile, readingOtherLayouts_findsEachMemberOnItsOwn)
