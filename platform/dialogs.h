@@ -22,8 +22,7 @@ public:
 
     // A modal message box with a single OK button; returns when it is closed. Without a title of its
     // own (nullopt) it shows the application's name; an empty title stays empty.
-    virtual void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
-                            MessageIcon icon) = 0;
+    virtual void messageBox(std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon) = 0;
     // A modal input box; the text entered, or the empty text when it is cancelled.
     virtual std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                                     std::u16string_view defaultText) = 0;

@@ -24,8 +24,11 @@ public:
     void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
                     platform::MessageIcon icon) override
     {
-        shown.push_back({RecordedDialog::Kind::Message, std::u16string(text),
-                         title ? std::optional<std::u16string>(*title) : std::nullopt, icon, {}});
+        shown.push_back({RecordedDialog::Kind::Message,
+                         std::u16string(text),
+                         title ? std::optional<std::u16string>(*title) : std::nullopt,
+                         icon,
+                         {}});
     }
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override

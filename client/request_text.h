@@ -1,0 +1,25 @@
+#pragma once
+
+// Putting the operator's and the services' values into request addresses and bodies safely. Plain
+// C++, no toolkit.
+
+#include <string>
+#include <string_view>
+
+namespace client {
+
+// Text for one path segment or query value: its UTF-8 bytes, each byte outside the URI unreserved
+// characters (A-Z a-z 0-9 - . _ ~) written as %XX with capital hex digits, so that no value can
+// change the path or the query it is put in. Letters and digits come out unchanged; an unpaired
+// surrogate is encoded as U+FFFD.
+std::u16string percentEncode(std::u16string_view text);
+
+// Text for the inside of a JSON string: a double quote and a backslash get a backslash before them,
+// control characters U+0000 to U+001F become \b \f \n \r \t or \u00XX (lower-case hex), everything else
+// stays as it is.
+std::u16string jsonEscape(std::u16string_view text);
+
+// Whether `bytes` is well-formed UTF-8, i.e. decoding and re-encoding it would change nothing.
+bool isWellFormedUtf8(std::string_view bytes) noexcept;
+
+} // namespace client

@@ -1,0 +1,441 @@
+#include "platform/http_request.h"
+
+#include "json/utf8.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// Replies larger than this are received without reserving their announced length up front, so that a
+// wrong Content-Length cannot make the program ask for memory it will never use.
+constexpr qint64 kLargestReservation = qint64(1) << 30;
+
+std::u16string toU16(const QString& text)
+{
+    return text.toStdU16String();
+}
+
+QByteArray toUtf8(std::u16string_view text)
+{
+    const std::string bytes = json::Utf16ToUtf8(text);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+bool holdsLineBreakOrNul(const QByteArray& bytes)
+{
+    return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
+}
+
+// The error Qt reports for a reply that arrived whole with this HTTP status: such a reply is a
+// completed exchange, not a failure.
+QNetworkReply::NetworkError errorForStatus(int status)
+{
+    switch (status) {
+    case 400:
+    case 418:
+        return QNetworkReply::ProtocolInvalidOperationError;
+    case 401:
+        return QNetworkReply::AuthenticationRequiredError;
+    case 403:
+        return QNetworkReply::ContentAccessDenied;
+    case 404:
+        return QNetworkReply::ContentNotFoundError;
+    case 405:
+        return QNetworkReply::ContentOperationNotPermittedError;
+    case 407:
+        return QNetworkReply::ProxyAuthenticationRequiredError;
+    case 409:
+        return QNetworkReply::ContentConflictError;
+    case 410:
+        return QNetworkReply::ContentGoneError;
+    case 500:
+        return QNetworkReply::InternalServerError;
+    case 501:
+        return QNetworkReply::OperationNotImplementedError;
+    case 503:
+        return QNetworkReply::ServiceUnavailableError;
+    default:
+        if (status > 500) {
+            return QNetworkReply::UnknownServerError;
+        }
+        if (status >= 400) {
+            return QNetworkReply::UnknownContentError;
+        }
+        return QNetworkReply::NoError;
+    }
+}
+
+std::u16string describe(const QNetworkReply& reply, bool replyStarted)
+{
+    switch (reply.error()) {
+    case QNetworkReply::HostNotFoundError:
+        return u"The server name or address could not be resolved";
+    case QNetworkReply::ConnectionRefusedError:
+        return u"A connection with the server could not be established (connection refused)";
+    case QNetworkReply::RemoteHostClosedError:
+        return replyStarted ? u"The connection with the server was terminated abnormally"
+                            : u"The server closed the connection without replying";
+    case QNetworkReply::TimeoutError:
+        return u"The operation timed out";
+    case QNetworkReply::SslHandshakeFailedError:
+        return u"A security error occurred (" + toU16(reply.errorString()) + u")";
+    default:
+        return toU16(reply.errorString());
+    }
+}
+
+QByteArray charsetOf(const QByteArray& contentType)
+{
+    for (const QByteArray& part : contentType.split(';')) {
+        const QByteArray parameter = part.trimmed();
+        if (parameter.size() > 8 && parameter.first(8).toLower() == "charset=") {
+            QByteArray value = parameter.sliced(8).trimmed();
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
+                value = value.sliced(1, value.size() - 2);
+            }
+            return value.toLower();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::u16string decodeBody(QByteArrayView body, QByteArrayView charset)
+{
+    const auto utf8 = [&] {
+        return json::Utf8ToUtf16(std::string_view(body.data(), static_cast<std::size_t>(body.size())));
+    };
+    if (charset.isEmpty() || charset.compare("utf-8", Qt::CaseInsensitive) == 0 ||
+        charset.compare("utf8", Qt::CaseInsensitive) == 0) {
+        return utf8();
+    }
+    QStringDecoder decoder(charset.toByteArray().constData());
+    if (!decoder.isValid()) {
+        return utf8();
+    }
+    const QString text = decoder(body);
+    return toU16(text);
+}
+
+CaCertificates loadCaFile(const QString& path)
+{
+    CaCertificates result;
+    result.certificates = QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    if (result.certificates.isEmpty()) {
+        result.error = u"No CA certificate could be read from " + toU16(path);
+    }
+    return result;
+}
+
+HttpRequest::HttpRequest()
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+        m_timedOutIn = m_phase;
+        if (m_reply) {
+            m_reply->abort();
+        }
+    });
+}
+
+HttpRequest::~HttpRequest()
+{
+    m_timer.stop();
+    if (m_reply) {
+        QObject::disconnect(m_reply, nullptr, nullptr, nullptr);
+        m_reply->abort();
+    }
+}
+
+void HttpRequest::setTimeouts(std::chrono::milliseconds resolve, std::chrono::milliseconds connect,
+                              std::chrono::milliseconds send, std::chrono::milliseconds receive)
+{
+    m_resolveTimeout = resolve;
+    m_connectTimeout = connect;
+    m_sendTimeout = send;
+    m_receiveTimeout = receive;
+}
+
+void HttpRequest::setExtraCaCertificates(QList<QSslCertificate> certificates)
+{
+    m_extraCa = std::move(certificates);
+}
+
+void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool async)
+{
+    m_method = toUtf8(method);
+    m_url = QUrl(QString::fromUtf16(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
+    m_async = async;
+    const QString scheme = m_url.scheme().toLower();
+    if (!m_url.isValid() || (scheme != u"http" && scheme != u"https") || m_url.host().isEmpty()) {
+        m_setupFailure = u"The address is not a valid http or https URL: " + std::u16string(url);
+    }
+}
+
+void HttpRequest::SetRequestHeader(std::u16string_view name, std::u16string_view value)
+{
+    QByteArray n = toUtf8(name);
+    QByteArray v = toUtf8(value);
+    if (m_setupFailure.empty() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
+        m_setupFailure =
+            u"The request header " + std::u16string(name) + u" holds a line break or a NUL character and was not sent";
+    }
+    m_headers.emplace_back(std::move(n), std::move(v));
+}
+
+void HttpRequest::Send()
+{
+    start({}, false);
+}
+
+void HttpRequest::Send(QByteArray body)
+{
+    start(std::move(body), true);
+}
+
+void HttpRequest::start(QByteArray body, bool hasBody)
+{
+    if (m_phase != Phase::Idle || m_finished) {
+        return;
+    }
+    if (!m_setupFailure.empty()) {
+        fail(std::exchange(m_setupFailure, {}));
+        return;
+    }
+    QNetworkRequest request(m_url);
+    bool acceptEncodingSet = false;
+    for (const auto& [name, value] : m_headers) {
+        request.setRawHeader(name, value);
+        acceptEncodingSet = acceptEncodingSet || name.compare("accept-encoding", Qt::CaseInsensitive) == 0;
+    }
+    // Qt would otherwise ask for compressed replies and turn a large one into a decompression error.
+    if (!acceptEncodingSet) {
+        request.setRawHeader("Accept-Encoding", "identity");
+    }
+    // The phase signals below are only known to mean what they say on HTTP/1.1.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    if (m_url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        if (!m_extraCa.isEmpty()) {
+            tls.addCaCertificates(m_extraCa);
+        }
+        request.setSslConfiguration(tls);
+    }
+
+    m_hasBody = hasBody && !body.isEmpty();
+    m_manager = std::make_unique<QNetworkAccessManager>();
+    m_reply = hasBody ? m_manager->sendCustomRequest(request, m_method, body)
+                      : m_manager->sendCustomRequest(request, m_method);
+    QNetworkReply* reply = m_reply;
+    QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [this] { arm(Phase::Connect); });
+    QObject::connect(reply, &QNetworkReply::encrypted, reply, [this] {
+        if (m_phase < Phase::Send) {
+            arm(Phase::Send);
+        }
+    });
+    // Written headers prove the connection; with a body, Qt says so after the first chunk, so the end of
+    // sending is the last upload progress instead.
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, [this] {
+        if (m_phase < Phase::Send) {
+            arm(Phase::Send);
+        }
+        if (!m_hasBody) {
+            enterReceive();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [this](qint64 sent, qint64 total) {
+        if (total <= 0 || m_phase > Phase::Send) {
+            return;
+        }
+        if (sent >= total) {
+            enterReceive();
+        } else {
+            arm(Phase::Send);
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] {
+        enterReceive();
+        bool known = false;
+        const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && length > m_body.capacity() && length <= kLargestReservation) {
+            m_body.reserve(length);
+        }
+        m_charset = charsetOf(m_reply->rawHeader("Content-Type"));
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [this] {
+        enterReceive();
+        readAvailable();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onFinished(); });
+    arm(Phase::Resolve);
+
+    if (!m_async) {
+        while (WaitForResponse(std::chrono::milliseconds(50)) == WaitStatus::Pending) {
+        }
+    }
+}
+
+void HttpRequest::arm(Phase phase)
+{
+    m_phase = phase;
+    std::chrono::milliseconds timeout{0};
+    switch (phase) {
+    case Phase::Resolve:
+        timeout = m_resolveTimeout;
+        break;
+    case Phase::Connect:
+        timeout = m_connectTimeout;
+        break;
+    case Phase::Send:
+        timeout = m_sendTimeout;
+        break;
+    case Phase::Receive:
+        timeout = m_receiveTimeout;
+        break;
+    case Phase::Idle:
+    case Phase::Done:
+        break;
+    }
+    if (timeout.count() > 0) {
+        m_timer.start(timeout);
+    } else {
+        m_timer.stop();
+    }
+}
+
+void HttpRequest::enterReceive()
+{
+    if (m_phase != Phase::Done) {
+        arm(Phase::Receive);
+    }
+}
+
+void HttpRequest::readAvailable()
+{
+    if (!m_reply || !m_reply->isOpen()) {
+        return;
+    }
+    const qint64 available = m_reply->bytesAvailable();
+    if (available <= 0) {
+        return;
+    }
+    const qsizetype before = m_body.size();
+    m_body.resize(before + available);
+    const qint64 read = m_reply->read(m_body.data() + before, available);
+    m_body.resize(before + std::max<qint64>(read, 0));
+}
+
+void HttpRequest::onFinished()
+{
+    m_timer.stop();
+    if (m_finished) {
+        return;
+    }
+    readAvailable();
+    m_phase = Phase::Done;
+    if (m_cancelled) {
+        fail(u"The operation has been canceled");
+    } else if (m_timedOutIn != Phase::Idle) {
+        switch (m_timedOutIn) {
+        case Phase::Resolve:
+            fail(u"The operation timed out while resolving the server name");
+            break;
+        case Phase::Connect:
+            fail(u"The operation timed out while connecting to the server");
+            break;
+        case Phase::Send:
+            fail(u"The operation timed out while sending the request");
+            break;
+        default:
+            fail(u"The operation timed out while waiting for the reply");
+            break;
+        }
+    } else {
+        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const QNetworkReply::NetworkError error = m_reply->error();
+        if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
+            m_finished = true;
+        } else {
+            fail(describe(*m_reply, status.isValid()));
+        }
+    }
+    if (m_waitLoop) {
+        m_waitLoop->quit();
+    }
+}
+
+void HttpRequest::fail(std::u16string description)
+{
+    m_timer.stop();
+    m_phase = Phase::Done;
+    m_finished = true;
+    m_failure = std::move(description);
+    m_body = {};
+    if (m_waitLoop) {
+        m_waitLoop->quit();
+    }
+}
+
+void HttpRequest::abort()
+{
+    if (m_finished) {
+        return;
+    }
+    m_cancelled = true;
+    if (m_reply) {
+        m_reply->abort();
+    } else {
+        fail(u"The operation has been canceled");
+    }
+}
+
+WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
+{
+    if (!m_finished && m_phase == Phase::Idle) {
+        fail(u"The request was never sent");
+    }
+    if (!m_finished) {
+        QEventLoop loop;
+        QTimer slice;
+        slice.setSingleShot(true);
+        slice.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+        slice.start(timeout);
+        m_waitLoop = &loop;
+        const int rc = loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_waitLoop = nullptr;
+        // An event loop refuses to run once the application has been told to quit; waiting again would
+        // only spin, so the request is given up.
+        if (rc == -1 && !m_finished) {
+            abort();
+        }
+    }
+    if (!m_finished) {
+        return WaitStatus::Pending;
+    }
+    return m_failure.empty() ? WaitStatus::Complete : WaitStatus::Failed;
+}
+
+std::u16string HttpRequest::ResponseText() const
+{
+    return decodeBody(m_body, m_charset);
+}
+
+} // namespace platform

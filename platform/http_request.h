@@ -1,0 +1,136 @@
+#pragma once
+
+// One HTTP request on Qt Network, driven the way the exchange drives its request object: set the
+// time-outs, open, set headers in order, send, wait in short slices, read the reply. Every object makes
+// one request with a network access manager of its own, so nothing passes from one request to the next:
+// no cookies, no cached credentials, no kept-alive connection. HTTP/2 is off and the reply is asked for
+// uncompressed ("Accept-Encoding: identity" unless a header of that name was set). HTTPS verifies the
+// certificate chain and the host name; extra CA certificates can be added, verification can never be
+// turned off. Needs a QCoreApplication; lives on the thread that created it.
+//
+// The four time-outs, as Qt lets them be measured (a value of zero waits without limit):
+//  - resolve: from Send until the first connection attempt starts (the host name look-up);
+//  - connect: from then until the connection is usable: TLS handshake done for HTTPS, the first request
+//    bytes written for HTTP;
+//  - send: the longest pause while the request body is written (re-armed on upload progress);
+//  - receive: the longest pause while waiting for reply data: from the end of sending to the first
+//    reply bytes, then between any two pieces of the reply. A reply that keeps flowing is never cut,
+//    however long it takes in all.
+// A phase that outlasts its time-out fails the request with "The operation timed out ...".
+//
+// The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
+// body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
+// cancelled) and come as a description in English.
+
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class QEventLoop;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace platform {
+
+enum class WaitStatus {
+    Pending,  // the time passed first; the request goes on
+    Complete, // a reply arrived whole (any status)
+    Failed,   // the request failed; see failure()
+};
+
+class HttpRequest final {
+public:
+    HttpRequest();
+    ~HttpRequest(); // aborts a request still running
+    Q_DISABLE_COPY_MOVE(HttpRequest)
+
+    void setTimeouts(std::chrono::milliseconds resolve, std::chrono::milliseconds connect,
+                     std::chrono::milliseconds send, std::chrono::milliseconds receive);
+    // Trusted for HTTPS in addition to the system's CA certificates.
+    void setExtraCaCertificates(QList<QSslCertificate> certificates);
+
+    // Prepares the request. An address that is not an absolute http or https URL makes the request fail
+    // when it is sent. With async false, Send returns only when the request has ended.
+    void Open(std::u16string_view method, std::u16string_view url, bool async);
+    // Adds a header; sent in the order added, after Host. A name or value holding a line break or a NUL
+    // (which would let the value add headers of its own) makes the request fail when it is sent.
+    void SetRequestHeader(std::u16string_view name, std::u16string_view value);
+    // Starts the request, without a body or with these bytes (shared, not copied).
+    void Send();
+    void Send(QByteArray body);
+
+    // Waits at most `timeout` (processing network events and timers, not user input). When the
+    // application is quitting the request is cancelled instead of waited for.
+    WaitStatus WaitForResponse(std::chrono::milliseconds timeout);
+    // Ends a running request at once; it fails with "The operation has been canceled".
+    void abort();
+
+    bool isFinished() const { return m_finished; }
+    // What went wrong, once WaitForResponse said Failed; empty otherwise.
+    const std::u16string& failure() const { return m_failure; }
+    // The reply body decoded as its Content-Type charset says (UTF-8 when it names none or one Qt
+    // does not know); empty before completion.
+    std::u16string ResponseText() const;
+    // The reply body as received, handed over (the request keeps none afterwards).
+    QByteArray takeResponseBody() { return std::exchange(m_body, {}); }
+    // The charset the reply's Content-Type names, lower case; empty when it names none.
+    const QByteArray& responseCharset() const { return m_charset; }
+
+private:
+    enum class Phase { Idle, Resolve, Connect, Send, Receive, Done };
+
+    void start(QByteArray body, bool hasBody);
+    void arm(Phase phase);
+    void enterReceive();
+    void readAvailable();
+    void onFinished();
+    void fail(std::u16string description);
+
+    std::chrono::milliseconds m_resolveTimeout{5000};
+    std::chrono::milliseconds m_connectTimeout{5000};
+    std::chrono::milliseconds m_sendTimeout{15000};
+    std::chrono::milliseconds m_receiveTimeout{30000};
+    QList<QSslCertificate> m_extraCa;
+
+    QByteArray m_method;
+    QUrl m_url;
+    bool m_async = true;
+    std::vector<std::pair<QByteArray, QByteArray>> m_headers;
+    std::u16string m_setupFailure; // found by Open or SetRequestHeader, reported by Send
+
+    std::unique_ptr<QNetworkAccessManager> m_manager;
+    QNetworkReply* m_reply = nullptr; // owned by m_manager
+    QTimer m_timer;
+    QEventLoop* m_waitLoop = nullptr;
+    Phase m_phase = Phase::Idle;
+    Phase m_timedOutIn = Phase::Idle;
+    bool m_hasBody = false;
+    bool m_cancelled = false;
+    bool m_finished = false;
+    std::u16string m_failure;
+    QByteArray m_body;
+    QByteArray m_charset;
+};
+
+// Decodes a reply body: UTF-8 (ill-formed sequences as U+FFFD) when `charset` is empty, names UTF-8 or
+// names a charset Qt does not know; otherwise that charset.
+std::u16string decodeBody(QByteArrayView body, QByteArrayView charset);
+
+// Reads CA certificates from a PEM file, for setExtraCaCertificates.
+struct CaCertificates {
+    QList<QSslCertificate> certificates;
+    std::u16string error; // empty on success
+};
+CaCertificates loadCaFile(const QString& path);
+
+} // namespace platform

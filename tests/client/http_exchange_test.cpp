@@ -1,0 +1,270 @@
+#include "sandbox_fixture.h"
+#include "test_certificates.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+using namespace testing_support;
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+// The headers a request carried, without those Qt adds on its own.
+Headers ownHeaders(const sandbox::RecordedRequest& r)
+{
+    Headers out;
+    for (const auto& h : r.headers) {
+        if (h.first == "Authorization" || h.first == "Content-Type") {
+            out.push_back(h);
+        }
+    }
+    return out;
+}
+
+// A port on which nothing listens: bound once, then closed.
+int closedPort()
+{
+    sandbox::Sandbox probe;
+    EXPECT_FALSE(probe.start());
+    const int port = probe.localPort();
+    probe.stop();
+    return port;
+}
+
+} // namespace
+
+class HttpExchangeTest : public SandboxTest {};
+
+TEST_F(HttpExchangeTest, headers_tokenFirstThenContentTypeOnEveryMethod)
+{
+    struct Case {
+        const char* name;
+        const char16_t* method;
+        std::optional<std::u16string_view> token;
+        std::optional<std::u16string_view> body;
+        Headers expected;
+        std::string expectedBody;
+    };
+    for (const Case& c : {
+             Case{"GET without token", u"GET", std::nullopt, std::nullopt, {{"Content-Type", "application/json"}}, ""},
+             Case{"GET with token",
+                  u"GET",
+                  u"abc",
+                  std::nullopt,
+                  {{"Authorization", "Bearer abc"}, {"Content-Type", "application/json"}},
+                  ""},
+             Case{"POST with body",
+                  u"POST",
+                  std::nullopt,
+                  u"{\"a\":\"é\"}",
+                  {{"Content-Type", "application/json"}},
+                  "{\"a\":\"\xC3\xA9\"}"},
+         }) {
+        server->clearRequests();
+        client->HttpExchange(c.method, serverUrl("/behaviour/status?code=200"), c.token, c.body);
+        const auto requests = server->requests();
+        ASSERT_EQ(requests.size(), 1u) << c.name;
+        EXPECT_EQ(requests[0].method, u8(c.method)) << c.name;
+        EXPECT_EQ(ownHeaders(requests[0]), c.expected) << c.name;
+        EXPECT_EQ(requests[0].body, c.expectedBody) << c.name;
+        EXPECT_EQ(requests[0].header("Accept-Encoding"), "identity") << c.name;
+    }
+}
+
+TEST_F(HttpExchangeTest, emptyToken_sendsBearerAndOneSpace)
+{
+    client->HttpExchange(u"GET", serverUrl("/behaviour/status?code=200"), u"");
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].head.find("\r\nAuthorization: Bearer \r\nContent-Type: application/json\r\n"),
+              std::string::npos)
+        << requests[0].head;
+}
+
+TEST_F(HttpExchangeTest, replyWithAnyStatus_isReturnedAsItsBody)
+{
+    struct Case {
+        const char* name;
+        std::string target;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{"500 with body", "/behaviour/status?code=500&body=Kesalahan%20server%0D%0Abaris%202",
+                  u"Kesalahan server\r\nbaris 2"},
+             Case{"404 with body", "/behaviour/status?code=404&body=tidak%20ada", u"tidak ada"},
+             Case{"401 with body", "/behaviour/status?code=401&body=%7B%22message%22%3A%22x%22%7D",
+                  u"{\"message\":\"x\"}"},
+             Case{"200 empty", "/behaviour/status?code=200", u""},
+             Case{"503 empty", "/behaviour/status?code=503", u""},
+         }) {
+        EXPECT_EQ(client->HttpExchange(u"GET", serverUrl(c.target)), c.expected) << c.name;
+    }
+}
+
+TEST_F(HttpExchangeTest, replyCharset_decidesTheDecoding)
+{
+    struct Case {
+        const char* name;
+        std::string query;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{"no charset is UTF-8", "636166C3A9/application%2Fjson", u"caf\u00e9"},
+             Case{"Latin-1", "636166E9/text%2Fplain%3B%20charset%3DISO-8859-1", u"caf\u00e9"},
+             Case{"quoted windows-1252", "80/text%2Fplain%3Bcharset%3D%22windows-1252%22", u"\u20ac"},
+             Case{"unknown charset is UTF-8", "C3A9/text%2Fplain%3B%20charset%3Dno-such", u"\u00e9"},
+             Case{"ill-formed UTF-8", "61FF62/application%2Fjson", u"a\ufffdb"},
+         }) {
+        EXPECT_EQ(client->HttpExchange(u"GET", serverUrl("/behaviour/bytes/" + c.query)), c.expected) << c.name;
+    }
+}
+
+TEST_F(HttpExchangeTest, transportFailures_giveErrorTexts)
+{
+    // A name too long to be put into a DNS query fails in the local resolver without any packet leaving
+    // the machine; a ".invalid" name would ask the configured name server.
+    std::string longName;
+    for (int i = 0; i < 5; ++i) {
+        longName += std::string(60, 'n') + ".";
+    }
+    struct Case {
+        const char* name;
+        std::u16string url;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{"refused", u16("http://127.0.0.1:" + std::to_string(closedPort()) + "/x"),
+                  u"Error: A connection with the server could not be established (connection refused)"},
+             Case{"unresolvable", u16("http://" + longName + "example/x"),
+                  u"Error: The server name or address could not be resolved"},
+             Case{"no reply", serverUrl("/behaviour/never"),
+                  u"Error: The operation timed out while waiting for the reply"},
+             Case{"dropped mid-reply", serverUrl("/behaviour/drop"),
+                  u"Error: The connection with the server was terminated abnormally"},
+             Case{"not a URL", u"tidak ada alamat",
+                  u"Error: The address is not a valid http or https URL: tidak ada alamat"},
+             Case{"other scheme", u"ftp://127.0.0.1/x",
+                  u"Error: The address is not a valid http or https URL: ftp://127.0.0.1/x"},
+         }) {
+        EXPECT_EQ(client->HttpExchange(u"GET", c.url), c.expected) << c.name;
+    }
+}
+
+TEST_F(HttpExchangeTest, lineBreakInToken_refusedBeforeAnythingIsSent)
+{
+    const std::u16string reply =
+        client->HttpExchange(u"GET", serverUrl("/behaviour/status?code=200"), u"abc\r\nX-Injected: yes");
+    EXPECT_EQ(reply, u"Error: The request header Authorization holds a line break or a NUL character and was not sent");
+    EXPECT_TRUE(server->requests().empty());
+}
+
+TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
+{
+    const TestCertificates& certs = testCertificates();
+    ASSERT_TRUE(certs.error.empty()) << certs.error;
+    struct Case {
+        const char* name;
+        std::string cert;
+        std::string key;
+        std::string caFile;
+        std::u16string expectedStart;
+    };
+    for (const Case& c : {
+             Case{"trusted CA", certs.serverCertFile, certs.serverKeyFile, certs.caFile, u"{\"success\":true"},
+             Case{"CA not trusted", certs.serverCertFile, certs.serverKeyFile, "",
+                  u"Error: A security error occurred (SSL handshake failed"},
+             Case{"other host name", certs.otherHostCertFile, certs.otherHostKeyFile, certs.caFile,
+                  u"Error: A security error occurred (SSL handshake failed"},
+         }) {
+        sandbox::Options options;
+        options.tlsCertFile = c.cert;
+        options.tlsKeyFile = c.key;
+        client::ClientSettings settings;
+        settings.caFile = u16(c.caFile);
+        startSandbox(options, settings);
+        ASSERT_EQ(server->serverUrl().rfind("https://", 0), 0u);
+        const std::u16string reply = client->GetSetting(u"versi");
+        EXPECT_EQ(reply.substr(0, c.expectedStart.size()), c.expectedStart) << c.name << ": " << u8(reply);
+        const bool reached = !server->requests(sandbox::Side::Regional).empty();
+        EXPECT_EQ(reached, c.caFile == certs.caFile && c.cert == certs.serverCertFile) << c.name;
+    }
+}
+
+TEST_F(HttpExchangeTest, unreadableCaFile_failsEveryExchangeWithoutSending)
+{
+    client::ClientSettings settings;
+    settings.caFile = u"/nonexistent/ca.pem";
+    startSandbox({}, settings);
+    EXPECT_EQ(client->setupError(), u"No CA certificate could be read from /nonexistent/ca.pem");
+    EXPECT_EQ(client->GetSetting(u"versi"), u"Error: No CA certificate could be read from /nonexistent/ca.pem");
+    EXPECT_TRUE(server->requests().empty());
+}
+
+TEST_F(HttpExchangeTest, whileWaiting_eventsRunAtLeastEvery50ms)
+{
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+        ++ticks;
+    });
+    clock.start();
+    ticker.start(10);
+    const std::u16string reply = client->HttpExchange(u"GET", serverUrl("/behaviour/slow?ms=1000"));
+    const qint64 took = clock.elapsed();
+    ticker.stop();
+    EXPECT_EQ(reply, u"{\"success\":true,\"msg\":\"lambat\"}");
+    EXPECT_GE(took, 1000);
+    // About 100 ticks at 10 ms; the bounds leave room for a loaded machine and the sanitizer build.
+    EXPECT_GE(ticks, 30);
+    EXPECT_LE(longestGap, 250);
+}
+
+TEST_F(HttpExchangeTest, cancelAll_endsTheWaitAtOnceAndRefusesLaterExchanges)
+{
+    QTimer::singleShot(100, [this] { client->cancelAll(); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(client->HttpExchange(u"GET", serverUrl("/behaviour/never")), u"Error: The operation has been canceled");
+    EXPECT_LT(clock.elapsed(), 1000); // the receive time-out is 1500 ms
+    EXPECT_TRUE(client->isCancelled());
+    server->clearRequests();
+    EXPECT_EQ(client->GetSetting(u"versi"), u"Error: The operation has been canceled");
+    EXPECT_TRUE(server->requests().empty());
+}
+
+TEST_F(HttpExchangeTest, baseAddress_trailingSlashesDropped)
+{
+    for (const std::string suffix : {"", "/", "//"}) {
+        client::ClientSettings settings;
+        startSandbox({}, settings);
+        settings.serverBase = u16(server->serverUrl() + suffix);
+        settings.timeouts = shortTimeouts();
+        client::Client c(settings, dialogs);
+        EXPECT_EQ(c.GetSetting(u"versi"), u"{\"success\":true,\"msg\":\"2.0\"}") << suffix;
+        ASSERT_EQ(server->requests().size(), 1u) << suffix;
+        EXPECT_EQ(server->requests()[0].target, "/api_api/ambil_seting/versi") << suffix;
+    }
+}
+
+// The one test with the real 30 s receive time-out.
+TEST_F(HttpExchangeTest, slow_silentServer_failsAfterTheRealReceiveTimeout)
+{
+    client::ClientSettings settings;
+    startSandbox({}, settings);
+    settings.serverBase = u16(server->serverUrl());
+    client::Client real(settings, dialogs);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(real.HttpExchange(u"GET", serverUrl("/behaviour/never")),
+              u"Error: The operation timed out while waiting for the reply");
+    EXPECT_GE(clock.elapsed(), 30000);
+    EXPECT_LT(clock.elapsed(), 33000);
+}

@@ -1,0 +1,85 @@
+#include "client/request_text.h"
+
+#include "json/json.h"
+#include "json/utf8.h"
+
+#include <gtest/gtest.h>
+
+using namespace client;
+
+TEST(PercentEncode, onlyUnreservedCharactersStayAsTheyAre)
+{
+    struct Case {
+        std::u16string text;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{u"20500123", u"20500123"},
+             Case{u"getPesertaDidik", u"getPesertaDidik"},
+             Case{u"versi", u"versi"},
+             Case{u"A-Z_a.z~09", u"A-Z_a.z~09"},
+             Case{u"a/b", u"a%2Fb"},
+             Case{u"a?b=c&d", u"a%3Fb%3Dc%26d"},
+             Case{u"#frag", u"%23frag"},
+             Case{u"100%", u"100%25"},
+             Case{u"dua kata", u"dua%20kata"},
+             Case{u"+", u"%2B"},
+             Case{u"..", u".."},
+             Case{u"caf\u00e9", u"caf%C3%A9"},
+             Case{u"\U0001F600", u"%F0%9F%98%80"},
+             Case{std::u16string(1, u'\xD800'), u"%EF%BF%BD"},
+             Case{u"\r\n", u"%0D%0A"},
+             Case{u"", u""},
+         }) {
+        EXPECT_EQ(percentEncode(c.text), c.expected) << json::Utf16ToUtf8(c.text);
+    }
+}
+
+TEST(JsonEscape, quoteBackslashAndControlsEscaped)
+{
+    struct Case {
+        std::u16string text;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{u"ops@sekolah.sch.id", u"ops@sekolah.sch.id"},
+             Case{u"a\"b", u"a\\\"b"},
+             Case{u"a\\b", u"a\\\\b"},
+             Case{u"\b\f\n\r\t", u"\\b\\f\\n\\r\\t"},
+             Case{std::u16string(u"\0\x01\x1f", 3), u"\\u0000\\u0001\\u001f"},
+             Case{u"/ \u007f \u00e9 \u2028", u"/ \u007f \u00e9 \u2028"},
+             Case{u"", u""},
+         }) {
+        EXPECT_EQ(jsonEscape(c.text), c.expected) << json::Utf16ToUtf8(c.text);
+    }
+}
+
+TEST(JsonEscape, escapedValue_parsesBackToItself)
+{
+    const std::u16string nasty = u"x\",\"npsn\":\"99\\\u0001\u00e9\U0001F600";
+    const auto root = json::ParseJson(u"{\"v\":\"" + jsonEscape(nasty) + u"\"}");
+    ASSERT_TRUE(root);
+    EXPECT_TRUE(json::LastParseErrors().empty());
+    EXPECT_EQ(root->count(), 1u);
+    EXPECT_EQ((*root)[u"v"].asString(), nasty);
+}
+
+TEST(IsWellFormedUtf8, agreesWithDecodingAndEncodingBack)
+{
+    for (const std::string& bytes : {
+             std::string("plain ASCII that is longer than eight bytes"),
+             std::string("caf\xC3\xA9 and \xF0\x9F\x98\x80"),
+             std::string("\xEF\xBF\xBD written as such"),
+             std::string("\xEF\xBB\xBF{}"),
+             std::string("12345678\xFF"),
+             std::string("\xC0\xAF"),
+             std::string("\xED\xA0\x80"),
+             std::string("\xE2\x82"),
+             std::string("\xF4\x90\x80\x80"),
+             std::string(""),
+         }) {
+        EXPECT_EQ(isWellFormedUtf8(bytes), json::Utf16ToUtf8(json::Utf8ToUtf16(bytes)) == bytes) << bytes;
+    }
+    EXPECT_TRUE(isWellFormedUtf8("caf\xC3\xA9"));
+    EXPECT_FALSE(isWellFormedUtf8("caf\xE9"));
+}

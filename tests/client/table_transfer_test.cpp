@@ -1,0 +1,210 @@
+#include "sandbox_fixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::vector<sandbox::RecordedRequest> uploads(const sandbox::Sandbox& server)
+{
+    std::vector<sandbox::RecordedRequest> out;
+    for (auto& r : server.requests(sandbox::Side::Regional)) {
+        if (r.target.rfind("/api_api/kirim_data/", 0) == 0) {
+            out.push_back(std::move(r));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class SendTableTest : public SandboxTest {};
+
+TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
+{
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::u16string result;
+        std::int64_t rows;
+        bool uploaded;
+        std::string failUpload = "";
+    };
+    for (const Case& c : {
+             Case{"accepted", "{\"results\":3,\"rows\":[1,2,3]}", u"sukses", 3, true},
+             Case{"zero rows still uploaded", "{\"results\":0,\"rows\":[]}", u"sukses", 0, true},
+             Case{"beyond 16 bits", "{\"results\":40000,\"rows\":[]}", u"sukses", 40000, true},
+             Case{"beyond 32 bits", "{\"results\":5000000000,\"rows\":[]}", u"sukses", 5000000000, true},
+             Case{"quoted whole number", "{\"results\":\"40000\",\"rows\":[]}", u"sukses", 40000, true},
+             Case{"fraction rounds half to even", "{\"results\":12.5,\"rows\":[]}", u"sukses", 12, true},
+             Case{"quoted fraction is unreadable", "{\"results\":\"12.5\",\"rows\":[]}", u"sukses", 0, true},
+             Case{"text is unreadable", "{\"results\":\"banyak\",\"rows\":[]}", u"sukses", 0, true},
+             Case{"boolean is unreadable", "{\"results\":true,\"rows\":[]}", u"sukses", 0, true},
+             Case{"beyond 64 bits", "{\"results\":99999999999999999999,\"rows\":[]}", u"sukses", 0, true},
+             Case{"word only inside a value", "{\"note\":\"results\",\"rows\":[]}", u"sukses", 0, true},
+             Case{"upload refused", "{\"results\":2,\"rows\":[]}",
+                  u"{\"success\":false,\"msg\":\"Gagal menyimpan data getX\"}", 2, true, "getX"},
+             Case{"message instead of results", "{\"success\":false,\"message\":\"Sesi habis\"}", u"Sesi habis", 0,
+                  false},
+             Case{"word message without a text member", "{\"message\":null}", u"", 0, false},
+             Case{"neither word", "{\"status\":\"sibuk\"}", u"gagal", 0, false},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.setTable("getX", c.reply);
+            s.failUpload = c.failUpload;
+        });
+        server->clearRequests();
+        EXPECT_EQ(client->SendTable(u"getX", npsn, token), c.result) << c.name;
+        EXPECT_EQ(client->LastRowCount(), c.rows) << c.name;
+        EXPECT_EQ(uploads(*server).size(), c.uploaded ? 1u : 0u) << c.name;
+    }
+}
+
+TEST_F(SendTableTest, uploadCarriesTheLocalReplyByteForByte)
+{
+    const std::string table = "{\"results\":2,\r\n  \"rows\": [\n    {\"nama\":\"D\xC3\xA9\xC3\xA9\"},\n"
+                              "    {\"nama\":\"\\u00e9 \xF0\x9F\x98\x80\"}\n  ]\n}\r\n";
+    setScenario([&](sandbox::Scenario& s) { s.setTable("getSiswa", table); });
+    EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), u"sukses");
+    EXPECT_EQ(client->LastRowCount(), 2);
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].side, sandbox::Side::Local);
+    EXPECT_EQ(requests[0].target, "/WebService/getSiswa?npsn=20500123");
+    EXPECT_EQ(requests[0].header("Authorization"), "Bearer sandbox-token-5774");
+    EXPECT_EQ(requests[1].side, sandbox::Side::Regional);
+    EXPECT_EQ(requests[1].method, "POST");
+    EXPECT_EQ(requests[1].target, "/api_api/kirim_data/20500123/getSiswa");
+    EXPECT_EQ(requests[1].header("Content-Type"), "application/json");
+    EXPECT_FALSE(requests[1].header("Authorization"));
+    EXPECT_EQ(requests[1].body, "{\"data_json\":" + table + "}");
+    ASSERT_EQ(server->receivedTables().size(), 1u);
+    EXPECT_EQ(server->receivedTables()[0].rows, 2);
+}
+
+TEST_F(SendTableTest, otherCharsetOrIllFormedBytes_uploadedAsUtf8Text)
+{
+    struct Case {
+        const char* name;
+        std::string hex; // the local reply's bytes
+        std::string type;
+        std::string uploaded;
+    };
+    // {"results":1,"n":"caf?"} with the last letter in each encoding
+    const std::string head = "7B22726573756C7473223A312C226E223A2263616";
+    for (const Case& c : {
+             Case{"Latin-1", head + "6E9227D", "text%2Fplain%3B%20charset%3Diso-8859-1",
+                  "{\"results\":1,\"n\":\"caf\xC3\xA9\"}"},
+             Case{"ill-formed UTF-8", head + "6FF227D", "application%2Fjson",
+                  "{\"results\":1,\"n\":\"caf\xEF\xBF\xBD\"}"},
+         }) {
+        // The sandbox serves the table from its behaviour route; the upload goes to an address that
+        // records it without comparing it to a local table.
+        client::ClientSettings settings;
+        settings.localBase = u16(server->serverUrl() + "/behaviour/bytes/" + c.hex + "/" + c.type);
+        settings.serverBase = u16(server->serverUrl());
+        settings.timeouts = shortTimeouts();
+        client::Client cl(settings, dialogs);
+        server->clearRequests();
+        cl.SendTable(u"getX", npsn, token);
+        EXPECT_EQ(cl.LastRowCount(), 1) << c.name;
+        const auto sent = uploads(*server);
+        ASSERT_EQ(sent.size(), 1u) << c.name;
+        EXPECT_EQ(sent[0].body, "{\"data_json\":" + c.uploaded + "}") << c.name;
+    }
+}
+
+TEST_F(SendTableTest, transportFailures)
+{
+    // The fetch fails: nothing is uploaded and the description is lost.
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/WebService/";
+        s.dropMidReply = true;
+    });
+    EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), u"gagal");
+    EXPECT_EQ(client->LastRowCount(), 0);
+    EXPECT_TRUE(uploads(*server).empty());
+
+    // The upload fails: its "Error: " text comes back and the row count stays.
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/kirim_data/";
+        s.dropMidReply = true;
+    });
+    EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token),
+              u"Error: The connection with the server was terminated abnormally");
+    EXPECT_EQ(client->LastRowCount(), 24);
+}
+
+TEST_F(SendTableTest, generatedTableOf40000Rows_countedAndAccepted)
+{
+    setScenario([](sandbox::Scenario& s) { s.setTable("getSiswa", sandbox::generateTable("getSiswa", 40000)); });
+    EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), u"sukses");
+    EXPECT_EQ(client->LastRowCount(), 40000);
+    ASSERT_EQ(server->receivedTables().size(), 1u);
+    EXPECT_EQ(server->receivedTables()[0].rows, 40000);
+}
+
+class TableRequestsTest : public SandboxTest {};
+
+TEST_F(TableRequestsTest, addressesMethodsAndBodies)
+{
+    struct Case {
+        const char* name;
+        std::function<std::u16string(client::Client&)> call;
+        std::string method;
+        std::string target;
+        std::string body;
+    };
+    for (const Case& c : {
+             Case{"PostData", [](client::Client& cl) { return cl.PostData(u"getX", u"123", u"[1,\r\n\"\u00e9\"]"); },
+                  "POST", "/api_api/kirim_data/123/getX", "{\"data_json\":[1,\r\n\"\xC3\xA9\"]}"},
+             Case{"PostData encodes the path", [](client::Client& cl) { return cl.PostData(u"a/b", u"1?2", u""); },
+                  "POST", "/api_api/kirim_data/1%3F2/a%2Fb", "{\"data_json\":}"},
+             Case{"ProcessData", [](client::Client& cl) { return cl.ProcessData(u"123", u"getX"); }, "GET",
+                  "/api_api/proses_data/123/getX", ""},
+             Case{"ProcessData encodes the path", [](client::Client& cl) { return cl.ProcessData(u"1#", u"%x"); },
+                  "GET", "/api_api/proses_data/1%23/%25x", ""},
+             Case{"UpdateSummary", [](client::Client& cl) { return cl.UpdateSummary(); }, "GET",
+                  "/cron_cron/update_summary", ""},
+         }) {
+        server->clearRequests();
+        c.call(*client);
+        const auto requests = server->requests();
+        ASSERT_EQ(requests.size(), 1u) << c.name;
+        EXPECT_EQ(requests[0].method, c.method) << c.name;
+        EXPECT_EQ(requests[0].target, c.target) << c.name;
+        EXPECT_EQ(requests[0].body, c.body) << c.name;
+        EXPECT_EQ(requests[0].header("Content-Type"), "application/json") << c.name;
+        EXPECT_FALSE(requests[0].header("Authorization")) << c.name;
+    }
+}
+
+TEST_F(TableRequestsTest, repliesReturnedUnchanged)
+{
+    EXPECT_EQ(client->ProcessData(npsn, u"getSiswa"), u"{\"success\":false,\"msg\":\"Data getSiswa belum diterima\"}");
+    ASSERT_EQ(client->SendTable(u"getSiswa", npsn, token), u"sukses");
+    EXPECT_EQ(client->ProcessData(npsn, u"getSiswa"), u"{\"success\":true,\"msg\":\"Data getSiswa diproses\"}");
+    setScenario([](sandbox::Scenario& s) { s.failProcess = "getSiswa"; });
+    EXPECT_EQ(client->ProcessData(npsn, u"getSiswa"), u"{\"success\":false,\"msg\":\"Gagal memproses data getSiswa\"}");
+    EXPECT_EQ(client->UpdateSummary(), u"{\"success\":true,\"msg\":\"Ringkasan diperbarui\"}");
+    server->stop();
+    EXPECT_EQ(client->UpdateSummary().rfind(u"Error: ", 0), 0u);
+}
+
+// A transport failure is never taken for a reply, even when its description holds "results" or
+// "message" (an invalid address is quoted in it).
+TEST_F(SendTableTest, failedFetchMentioningResults_isNotTakenForAReply)
+{
+    client::ClientSettings settings;
+    settings.localBase = u"results message";
+    settings.serverBase = u16(server->serverUrl());
+    settings.timeouts = shortTimeouts();
+    client::Client cl(settings, dialogs);
+    EXPECT_EQ(cl.SendTable(u"getSiswa", npsn, token), u"gagal");
+    EXPECT_EQ(cl.LastRowCount(), 0);
+    EXPECT_TRUE(server->requests().empty());
+
+    EXPECT_EQ(cl.CheckEmail(npsn, token, u"x"), u"tidak valid");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, u"Error: The address is not a valid http or https URL: "
+                                     u"results message/WebService/getPengguna?npsn=20500123");
+}

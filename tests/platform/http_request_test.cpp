@@ -1,0 +1,311 @@
+#include "platform/http_request.h"
+#include "sandbox/sandbox.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+
+using platform::HttpRequest;
+using platform::WaitStatus;
+using std::chrono::milliseconds;
+
+namespace {
+
+std::u16string u16(const std::string& text)
+{
+    return QString::fromStdString(text).toStdU16String();
+}
+
+// Waits in slices until the request ends, as the exchange does.
+WaitStatus finish(HttpRequest& request)
+{
+    WaitStatus status;
+    while ((status = request.WaitForResponse(milliseconds(50))) == WaitStatus::Pending) {
+    }
+    return status;
+}
+
+struct Outcome {
+    WaitStatus status;
+    std::u16string failure;
+    QByteArray body;
+    qint64 elapsedMs;
+};
+
+Outcome run(const std::string& method, const std::string& url, std::optional<QByteArray> body, milliseconds connect,
+            milliseconds send, milliseconds receive)
+{
+    HttpRequest request;
+    request.setTimeouts(milliseconds(2000), connect, send, receive);
+    request.Open(u16(method), u16(url), true);
+    request.SetRequestHeader(u"Content-Type", u"application/json");
+    QElapsedTimer clock;
+    clock.start();
+    if (body) {
+        request.Send(*body);
+    } else {
+        request.Send();
+    }
+    const WaitStatus status = finish(request);
+    return {status, request.failure(), request.takeResponseBody(), clock.elapsed()};
+}
+
+// A listener whose accept queue is full, so that a further connection attempt is never answered.
+class FullBacklog final {
+public:
+    FullBacklog()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 0);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        // Connect until one attempt gets no answer: the queue is then full and drops every SYN.
+        for (int i = 0; i < 16 && !full; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            m_fillers.push_back(fd);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            pollfd p{fd, POLLOUT, 0};
+            full = ::poll(&p, 1, 300) == 0;
+        }
+    }
+    ~FullBacklog()
+    {
+        for (const int fd : m_fillers) {
+            ::close(fd);
+        }
+        ::close(m_listener);
+    }
+    FullBacklog(const FullBacklog&) = delete;
+    FullBacklog& operator=(const FullBacklog&) = delete;
+
+    int port = 0;
+    bool full = false;
+
+private:
+    int m_listener = -1;
+    std::vector<int> m_fillers;
+};
+
+class HttpRequestTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(server.start()); }
+    std::string url(const std::string& path) const { return server.serverUrl() + path; }
+
+    sandbox::Sandbox server;
+};
+
+} // namespace
+
+TEST_F(HttpRequestTest, timeouts_eachPhaseFailsWithItsOwnText)
+{
+    FullBacklog blackHole;
+    ASSERT_TRUE(blackHole.full);
+    const QByteArray big(32 * 1024 * 1024, 'x');
+    struct Case {
+        const char* name;
+        std::string method;
+        std::string url;
+        std::optional<QByteArray> body;
+        std::u16string failure;
+    };
+    for (const Case& c : {
+             Case{"connect", "GET", "http://127.0.0.1:" + std::to_string(blackHole.port) + "/", std::nullopt,
+                  u"The operation timed out while connecting to the server"},
+             Case{"send", "POST", url("/behaviour/unread"), big, u"The operation timed out while sending the request"},
+             Case{"receive, nothing", "GET", url("/behaviour/never"), std::nullopt,
+                  u"The operation timed out while waiting for the reply"},
+             Case{"receive, stalled after some bytes", "GET", url("/behaviour/stall"), std::nullopt,
+                  u"The operation timed out while waiting for the reply"},
+         }) {
+        const Outcome o = run(c.method, c.url, c.body, milliseconds(300), milliseconds(300), milliseconds(300));
+        EXPECT_EQ(o.status, WaitStatus::Failed) << c.name;
+        EXPECT_EQ(o.failure, c.failure) << c.name;
+        EXPECT_GE(o.elapsedMs, 290) << c.name;
+        EXPECT_LT(o.elapsedMs, 5000) << c.name;
+        EXPECT_TRUE(o.body.isEmpty()) << c.name;
+    }
+}
+
+TEST_F(HttpRequestTest, timeouts_arePausesNotDeadlines)
+{
+    struct Case {
+        const char* name;
+        std::string method;
+        std::string url;
+        std::optional<QByteArray> body;
+        milliseconds receive;
+        QByteArray expected;
+    };
+    // Each request takes longer in all than its send time-out (300 ms) and its receive time-out; the
+    // slow replies show that waiting for the reply no longer counts as sending, however short the body.
+    for (const Case& c : {
+             Case{"reply flowing in pieces", "GET", url("/behaviour/trickle?chunks=8&ms=100"), std::nullopt,
+                  milliseconds(400),
+                  "potongan 1\npotongan 2\npotongan 3\npotongan 4\npotongan 5\npotongan 6\npotongan 7\npotongan 8\n"},
+             Case{"small body, slow reply", "POST", url("/behaviour/slow?ms=700"), QByteArray("{\"a\":1}"),
+                  milliseconds(3000), "{\"success\":true,\"msg\":\"lambat\"}"},
+             Case{"4 MB body, slow reply", "POST", url("/behaviour/slow?ms=700"), QByteArray(4 << 20, 'y'),
+                  milliseconds(3000), "{\"success\":true,\"msg\":\"lambat\"}"},
+         }) {
+        const Outcome o = run(c.method, c.url, c.body, milliseconds(2000), milliseconds(300), c.receive);
+        EXPECT_EQ(o.status, WaitStatus::Complete)
+            << c.name << ": " << QString::fromStdU16String(o.failure).toStdString();
+        EXPECT_EQ(o.body, c.expected) << c.name;
+        EXPECT_GE(o.elapsedMs, 700) << c.name;
+    }
+}
+
+TEST_F(HttpRequestTest, freshObjects_shareNoConnectionAndNoCookie)
+{
+    for (const char* path : {"/behaviour/cookie", "/behaviour/status?code=200"}) {
+        const Outcome o =
+            run("GET", url(path), std::nullopt, milliseconds(2000), milliseconds(2000), milliseconds(2000));
+        ASSERT_EQ(o.status, WaitStatus::Complete) << path;
+    }
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].connection, requests[1].connection);
+    EXPECT_EQ(requests[1].requestsOnIt, 1);
+    EXPECT_FALSE(requests[1].header("Cookie"));
+}
+
+// The check above can fail: one shared manager, as Qt is normally used, reuses the connection and sends
+// the cookie back.
+TEST_F(HttpRequestTest, sharedManager_wouldReuseConnectionAndSendCookie)
+{
+    QNetworkAccessManager shared;
+    for (const char* path : {"/behaviour/cookie", "/behaviour/status?code=200"}) {
+        QNetworkRequest request(QUrl(QString::fromStdString(url(path))));
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+        std::unique_ptr<QNetworkReply> reply(shared.get(request));
+        while (!reply->isFinished()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].connection, requests[1].connection);
+    EXPECT_EQ(requests[1].header("Cookie"), "sid=sandbox-cookie");
+}
+
+TEST_F(HttpRequestTest, waitForResponse_returnsWithinItsSliceWhileTheRequestGoesOn)
+{
+    HttpRequest request;
+    request.Open(u"GET", u16(url("/behaviour/slow?ms=400")), true);
+    request.Send();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(request.WaitForResponse(milliseconds(50)), WaitStatus::Pending);
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_EQ(finish(request), WaitStatus::Complete);
+    EXPECT_EQ(request.ResponseText(), u"{\"success\":true,\"msg\":\"lambat\"}");
+}
+
+TEST_F(HttpRequestTest, synchronousOpen_sendReturnsWhenDone)
+{
+    HttpRequest request;
+    request.Open(u"GET", u16(url("/behaviour/status?code=200&body=ok")), false);
+    request.Send();
+    EXPECT_TRUE(request.isFinished());
+    EXPECT_EQ(request.WaitForResponse(milliseconds(0)), WaitStatus::Complete);
+    EXPECT_EQ(request.ResponseText(), u"ok");
+}
+
+TEST_F(HttpRequestTest, abortAndMisuse_failWithDescriptions)
+{
+    HttpRequest aborted;
+    aborted.Open(u"GET", u16(url("/behaviour/never")), true);
+    aborted.Send();
+    EXPECT_EQ(aborted.WaitForResponse(milliseconds(50)), WaitStatus::Pending);
+    aborted.abort();
+    EXPECT_EQ(aborted.WaitForResponse(milliseconds(50)), WaitStatus::Failed);
+    EXPECT_EQ(aborted.failure(), u"The operation has been canceled");
+
+    HttpRequest unsent;
+    unsent.Open(u"GET", u16(url("/behaviour/status")), true);
+    EXPECT_EQ(unsent.WaitForResponse(milliseconds(50)), WaitStatus::Failed);
+    EXPECT_EQ(unsent.failure(), u"The request was never sent");
+
+    HttpRequest nul;
+    nul.Open(u"GET", u16(url("/behaviour/status")), true);
+    nul.SetRequestHeader(u"X-Test", std::u16string(u"a\0b", 3));
+    nul.Send();
+    EXPECT_EQ(nul.WaitForResponse(milliseconds(50)), WaitStatus::Failed);
+    EXPECT_EQ(nul.failure(), u"The request header X-Test holds a line break or a NUL character and was not sent");
+    for (const auto& r : server.requests()) {
+        EXPECT_FALSE(r.header("X-Test")) << r.target;
+    }
+}
+
+// When the application is told to quit while a request waits, every later event loop refuses to run;
+// the wait must give the request up instead of spinning until the time-out.
+TEST_F(HttpRequestTest, applicationQuitting_cancelsTheWaitingRequest)
+{
+    WaitStatus status = WaitStatus::Pending;
+    std::u16string failure;
+    int waits = 0;
+    qint64 took = 0;
+    QTimer::singleShot(0, [&] {
+        HttpRequest request;
+        request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(2000), milliseconds(5000));
+        request.Open(u"GET", u16(url("/behaviour/never")), true);
+        request.Send();
+        QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+        QElapsedTimer clock;
+        clock.start();
+        while ((status = request.WaitForResponse(milliseconds(50))) == WaitStatus::Pending) {
+            ++waits;
+        }
+        took = clock.elapsed();
+        failure = request.failure();
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(status, WaitStatus::Failed);
+    EXPECT_EQ(failure, u"The operation has been canceled");
+    EXPECT_LT(waits, 10);
+    EXPECT_LT(took, 2000);
+}
+
+TEST(DecodeBody, charsetNames)
+{
+    struct Case {
+        const char* name;
+        QByteArray body;
+        QByteArray charset;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{"none", "caf\xC3\xA9", "", u"caf\u00e9"},
+             Case{"utf-8 any case", "caf\xC3\xA9", "UTF-8", u"caf\u00e9"},
+             Case{"utf8", "\xF0\x9F\x98\x80", "utf8", u"\U0001F600"},
+             Case{"latin1", "caf\xE9", "iso-8859-1", u"caf\u00e9"},
+             Case{"unknown", "caf\xC3\xA9", "x-unknown", u"caf\u00e9"},
+             Case{"bom kept", "\xEF\xBB\xBF{}", "", u"\ufeff{}"},
+         }) {
+        EXPECT_EQ(platform::decodeBody(c.body, c.charset), c.expected) << c.name;
+    }
+}
+
+TEST(LoadCaFile, missingOrEmptyFile_givesError)
+{
+    EXPECT_EQ(platform::loadCaFile(QStringLiteral("/nonexistent.pem")).error,
+              u"No CA certificate could be read from /nonexistent.pem");
+    EXPECT_FALSE(platform::loadCaFile(QStringLiteral("/dev/null")).error.empty());
+}
