@@ -189,3 +189,22 @@ TEST_F(TableRequestsTest, repliesReturnedUnchanged)
     server->stop();
     EXPECT_EQ(client->UpdateSummary().rfind(u"Error: ", 0), 0u);
 }
+
+// A transport failure is never taken for a reply, even when its description holds "results" or
+// "message" (an invalid address is quoted in it).
+TEST_F(SendTableTest, failedFetchMentioningResults_isNotTakenForAReply)
+{
+    client::ClientSettings settings;
+    settings.localBase = u"results message";
+    settings.serverBase = u16(server->serverUrl());
+    settings.timeouts = shortTimeouts();
+    client::Client cl(settings, dialogs);
+    EXPECT_EQ(cl.SendTable(u"getSiswa", npsn, token), u"gagal");
+    EXPECT_EQ(cl.LastRowCount(), 0);
+    EXPECT_TRUE(server->requests().empty());
+
+    EXPECT_EQ(cl.CheckEmail(npsn, token, u"x"), u"tidak valid");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, u"Error: The address is not a valid http or https URL: "
+                                     u"results message/WebService/getPengguna?npsn=20500123");
+}
