@@ -12,9 +12,18 @@ constexpr Color rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
     return static_cast<Color>(red) | static_cast<Color>(green) << 8 | static_cast<Color>(blue) << 16;
 }
-constexpr std::uint8_t redOf(Color c) { return static_cast<std::uint8_t>(c & 0xFF); }
-constexpr std::uint8_t greenOf(Color c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
-constexpr std::uint8_t blueOf(Color c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
+constexpr std::uint8_t redOf(Color c)
+{
+    return static_cast<std::uint8_t>(c & 0xFF);
+}
+constexpr std::uint8_t greenOf(Color c)
+{
+    return static_cast<std::uint8_t>((c >> 8) & 0xFF);
+}
+constexpr std::uint8_t blueOf(Color c)
+{
+    return static_cast<std::uint8_t>((c >> 16) & 0xFF);
+}
 
 constexpr Color ColorWaiting = rgb(128, 128, 128); // waiting; also the send panel's fill during a run
 constexpr Color ColorBusy = rgb(255, 153, 51);     // work in progress

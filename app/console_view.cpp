@@ -1,7 +1,7 @@
 #include "app/console_view.h"
 
-#include "json/utf8.h"
 #include "platform/application.h"
+#include "json/utf8.h"
 
 #include <QCoreApplication>
 
@@ -50,8 +50,7 @@ void ConsoleView::openPage(std::u16string_view url)
     writeLine(m_err, std::u16string(u"Buka: ") + std::u16string(url));
 }
 
-void ConsoleView::messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
-                             platform::MessageIcon)
+void ConsoleView::messageBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon)
 {
     writeLine(m_err, std::u16string(title.value_or(platform::kApplicationName)) + u": " + std::u16string(text));
 }

@@ -90,7 +90,9 @@ std::optional<std::pair<char16_t, std::size_t>> decodeEscape(std::u16string_view
 
 std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
 {
-    const std::u16string pattern = u"\"" + std::u16string(name) + u"\":\"";
+    std::u16string pattern;
+    pattern.reserve(name.size() + 4);
+    pattern.append(u"\"").append(name).append(u"\":\"");
     const std::size_t match = line.find(pattern);
     if (match == std::u16string_view::npos) {
         return {};
@@ -182,8 +184,8 @@ std::optional<Credentials> readCredentialsFile(const QString& path)
         bytes.truncate(lineEnd);
     }
     const QString line = isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
-    return parseCredentialsLine(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
-                                                    static_cast<std::size_t>(line.size())));
+    return parseCredentialsLine(
+        std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()), static_cast<std::size_t>(line.size())));
 }
 
 } // namespace app

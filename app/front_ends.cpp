@@ -6,8 +6,8 @@
 #include "app/sync_run.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
-#include "json/utf8.h"
 #include "platform/program_directory.h"
+#include "json/utf8.h"
 
 #include <QApplication>
 #include <QIcon>

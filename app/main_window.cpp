@@ -144,8 +144,8 @@ void Form1::buildControls()
                             uiFont(15.75, true));
     setTextColor(lblAppTitle, Qt::white);
 
-    lblAuth = makeLabel(this, twipsRect(300, 1200, 4000, 300), QStringLiteral("Kredensial Autentikasi"),
-                        uiFont(11.25, true));
+    lblAuth =
+        makeLabel(this, twipsRect(300, 1200, 4000, 300), QStringLiteral("Kredensial Autentikasi"), uiFont(11.25, true));
     setTextColor(lblAuth, QColor(64, 64, 64));
 
     const auto credentialRow = [this](int top, const QString& caption, QLabel*& label, RoundedFrame*& frame,
@@ -178,8 +178,8 @@ void Form1::buildControls()
     connect(BtSync, &ClickableLabel::clicked, this, &Form1::sendLabelClicked);
     connect(picBtnSync, &ClickablePanel::clicked, this, &Form1::sendPanelClicked);
 
-    lblMainStatus = makeLabel(this, twipsRect(4700, 1200, 4500, 300), QStringLiteral("Status: MENUNGGU..."),
-                              uiFont(11.25, true));
+    lblMainStatus =
+        makeLabel(this, twipsRect(4700, 1200, 4500, 300), QStringLiteral("Status: MENUNGGU..."), uiFont(11.25, true));
     lblMainStatus->setObjectName(QStringLiteral("lblMainStatus"));
     setTextColor(lblMainStatus, QColor(128, 128, 128));
 

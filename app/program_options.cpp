@@ -48,8 +48,8 @@ ParsedOptions parseProgramOptions(const QStringList& arguments)
             inlineValue = name.mid(equals + 1);
             name.truncate(equals);
         }
-        if (!inlineValue && (name == QStringLiteral("--cli") || name == QStringLiteral("--help") ||
-                             name == QStringLiteral("-h"))) {
+        if (!inlineValue &&
+            (name == QStringLiteral("--cli") || name == QStringLiteral("--help") || name == QStringLiteral("-h"))) {
             (name == QStringLiteral("--cli") ? options.console : options.help) = true;
             continue;
         }
@@ -75,18 +75,17 @@ ParsedOptions parseProgramOptions(const QStringList& arguments)
 
 QString programHelp(const QString& defaultServer)
 {
-    return QStringLiteral(
-               "Penggunaan: murenta-tervalis-helper [opsi]\n"
-               "\n"
-               "Mengirim tabel data sekolah dari layanan lokal Murenta ke server Tervalis.\n"
-               "\n"
-               "Opsi:\n"
-               "  --cli              Jalankan tanpa jendela: cek versi, lalu satu kali Kirim Data,\n"
-               "                     lalu keluar. Log ke stdout, status dan pesan ke stderr.\n"
-               "  --token TOKEN      Token Web Service Murenta (menggantikan isi data.json).\n"
-               "  --npsn NPSN        NPSN sekolah (menggantikan isi data.json).\n"
-               "  --user USERNAME    Username OPS Murenta (menggantikan isi data.json).\n"
-               "  --server URL       Alamat server Tervalis (bawaan: ") +
+    return QStringLiteral("Penggunaan: murenta-tervalis-helper [opsi]\n"
+                          "\n"
+                          "Mengirim tabel data sekolah dari layanan lokal Murenta ke server Tervalis.\n"
+                          "\n"
+                          "Opsi:\n"
+                          "  --cli              Jalankan tanpa jendela: cek versi, lalu satu kali Kirim Data,\n"
+                          "                     lalu keluar. Log ke stdout, status dan pesan ke stderr.\n"
+                          "  --token TOKEN      Token Web Service Murenta (menggantikan isi data.json).\n"
+                          "  --npsn NPSN        NPSN sekolah (menggantikan isi data.json).\n"
+                          "  --user USERNAME    Username OPS Murenta (menggantikan isi data.json).\n"
+                          "  --server URL       Alamat server Tervalis (bawaan: ") +
            defaultServer +
            QStringLiteral(").\n"
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"

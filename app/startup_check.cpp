@@ -3,8 +3,8 @@
 #include "app/sync_view.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
-#include "json/json.h"
 #include "platform/dialogs.h"
+#include "json/json.h"
 
 namespace app {
 namespace {
@@ -23,8 +23,8 @@ std::vector<std::u16string> splitNames(std::u16string_view text)
     }
     for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(u',', start);
-        names.emplace_back(text.substr(start, comma == std::u16string_view::npos ? std::u16string_view::npos
-                                                                                 : comma - start));
+        names.emplace_back(
+            text.substr(start, comma == std::u16string_view::npos ? std::u16string_view::npos : comma - start));
         if (comma == std::u16string_view::npos) {
             return names;
         }

@@ -4,9 +4,9 @@
 #include "app/sync_view.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
+#include "platform/dialogs.h"
 #include "json/json.h"
 #include "json/text_case.h"
-#include "platform/dialogs.h"
 
 #include <charconv>
 #include <limits>

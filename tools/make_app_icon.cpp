@@ -52,7 +52,7 @@ QImage drawIcon(int size)
         head.closeSubpath();
         painter.drawPath(head);
     };
-    arrowHead({62, 112}, {30, 84}, {92, 76});     // at the end of the upper arc
+    arrowHead({62, 112}, {30, 84}, {92, 76});      // at the end of the upper arc
     arrowHead({194, 144}, {226, 172}, {164, 180}); // at the end of the lower arc
     return image;
 }

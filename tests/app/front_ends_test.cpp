@@ -9,6 +9,8 @@
 #include "app/sync_run.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QTimer>
 
@@ -58,6 +60,38 @@ protected:
 };
 
 } // namespace
+
+TEST_F(WindowClosingTest, whileCheckWaits_windowShowsItsStartState)
+{
+    // The version answer comes late; the window is inspected while it waits.
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.delay = std::chrono::seconds(3);
+    });
+    bool inspected = false;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&] {
+        if (server->requests().empty()) {
+            return;
+        }
+        poll->stop();
+        inspected = true;
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_FALSE(window.isSendEnabled());
+        EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->count(), 1);
+        EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->item(0)->text(),
+                  QStringLiteral("[i] Cek Versi Aplikasi ..."));
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi 2.0"));
+        EXPECT_EQ(window.progressBarWidth(), 0.0);
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
+                  QStringLiteral("Status: MENGHUBUNGKAN SERVER..."));
+    });
+    poll->start(5);
+    EXPECT_EQ(app::Form_Load(window, *client, state, dataDir.path()), app::CheckOutcome::Ready);
+    EXPECT_TRUE(inspected);
+    EXPECT_TRUE(window.isSendEnabled());
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(), QStringLiteral("Status: SIAP"));
+}
 
 TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest)
 {
@@ -128,8 +162,9 @@ class ConsoleModeTest : public WorkflowTest {
 protected:
     QStringList serverArguments() const
     {
-        return {QStringLiteral("--server"), QString::fromStdString(server->serverUrl()), QStringLiteral("--local"),
-                QString::fromStdString(server->localUrl()), QStringLiteral("--data-dir"), dataDir.path()};
+        return {QStringLiteral("--server"),   QString::fromStdString(server->serverUrl()),
+                QStringLiteral("--local"),    QString::fromStdString(server->localUrl()),
+                QStringLiteral("--data-dir"), dataDir.path()};
     }
 };
 

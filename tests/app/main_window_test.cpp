@@ -54,11 +54,11 @@ TEST_F(Form1Test, atStart_controlsHaveTheirPlacesTextsAndColours)
         const char* name;
         QRect geometry; // pixels: twips / 15
     };
-    for (const Case& c : {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}},
-                          Case{"txtNPSN", {27, 192, 253, 17}}, Case{"user_OPS", {27, 245, 253, 17}},
-                          Case{"picBtnSync", {20, 293, 267, 33}}, Case{"BtSync", {0, 7, 267, 20}},
-                          Case{"lblMainStatus", {313, 80, 300, 20}}, Case{"List1", {313, 131, 293, 197}},
-                          Case{"Label6", {560, 339, 57, 20}}}) {
+    for (const Case& c :
+         {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}}, Case{"txtNPSN", {27, 192, 253, 17}},
+          Case{"user_OPS", {27, 245, 253, 17}}, Case{"picBtnSync", {20, 293, 267, 33}}, Case{"BtSync", {0, 7, 267, 20}},
+          Case{"lblMainStatus", {313, 80, 300, 20}}, Case{"List1", {313, 131, 293, 197}},
+          Case{"Label6", {560, 339, 57, 20}}}) {
         EXPECT_EQ(control(c.name)->geometry(), c.geometry) << c.name;
     }
     EXPECT_EQ(control<QLabel>("lblMainStatus")->text(), QStringLiteral("Status: MENUNGGU..."));

@@ -7,8 +7,8 @@ TEST(ProgramOptions, understandsEveryOptionInBothForms)
     const app::ParsedOptions parsed = app::parseProgramOptions(
         {QStringLiteral("--cli"), QStringLiteral("--server"), QStringLiteral("https://s.example"),
          QStringLiteral("--local=http://127.0.0.1:9"), QStringLiteral("--data-dir"), QStringLiteral("/tmp/d"),
-         QStringLiteral("--ca-file=ca.pem"), QStringLiteral("--token"), QStringLiteral("t=1"),
-         QStringLiteral("--npsn"), QStringLiteral(""), QStringLiteral("--user=u@x")});
+         QStringLiteral("--ca-file=ca.pem"), QStringLiteral("--token"), QStringLiteral("t=1"), QStringLiteral("--npsn"),
+         QStringLiteral(""), QStringLiteral("--user=u@x")});
     ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
     const app::ProgramOptions& o = parsed.options;
     EXPECT_TRUE(o.console);

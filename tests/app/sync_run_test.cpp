@@ -33,26 +33,26 @@ protected:
 
     std::vector<std::u16string> gateLines() const
     {
-        return {u"[i] Cek Email ...", u"[v] Email Valid", kRule, u"[i] Login Pengguna ...",
-                u"[v] Login Pengguna Sukses", kRule};
+        return {u"[i] Cek Email ...",      u"[v] Email Valid",           kRule,
+                u"[i] Login Pengguna ...", u"[v] Login Pengguna Sukses", kRule};
     }
 
     static std::vector<std::u16string> tableLines(const char16_t* shown, const char16_t* rows)
     {
         return {std::u16string(u"[>] Mengirim Data ") + shown + u" ...",
-                std::u16string(u"    [v] Kirim Data Sukses (") + rows + u" baris)", u"    [>] Proses Data di Tervalis ...",
-                u"    [v] Proses Data Sukses", u""};
+                std::u16string(u"    [v] Kirim Data Sukses (") + rows + u" baris)",
+                u"    [>] Proses Data di Tervalis ...", u"    [v] Proses Data Sukses", u""};
     }
 
     std::vector<std::u16string> successfulTranscript() const
     {
         std::vector<std::u16string> expected = gateLines();
-        for (const auto& table : {tableLines(u"SEKOLAH", u"3"), tableLines(u"SISWA", u"40000"),
-                                  tableLines(u"GURU", u"2")}) {
+        for (const auto& table :
+             {tableLines(u"SEKOLAH", u"3"), tableLines(u"SISWA", u"40000"), tableLines(u"GURU", u"2")}) {
             expected.insert(expected.end(), table.begin(), table.end());
         }
-        expected.insert(expected.end(), {kRule, u"    [>] Membuat Rekap Data di Server ...", u"    [v] Rekap Data Sukses",
-                                         kRule, u"[v] Seluruh Proses Selesai"});
+        expected.insert(expected.end(), {kRule, u"    [>] Membuat Rekap Data di Server ...",
+                                         u"    [v] Rekap Data Sukses", kRule, u"[v] Seluruh Proses Selesai"});
         return expected;
     }
 
@@ -73,13 +73,12 @@ TEST_F(SyncRunTest, completeRun_followsTheTranscriptAndOpensProgressPage)
 {
     EXPECT_EQ(click(), RunOutcome::Done);
     EXPECT_EQ(view.log, successfulTranscript());
-    EXPECT_EQ(view.statuses,
-              (std::vector<StatusChange>{{u"MENGHUBUNGKAN...", app::ColorBusy},
-                                         {u"SINKRONISASI 1/3", app::ColorBusy},
-                                         {u"SINKRONISASI 2/3", app::ColorBusy},
-                                         {u"SINKRONISASI 3/3", app::ColorBusy},
-                                         {u"MEREKAP DATA...", app::ColorBusy},
-                                         {u"SELESAI!", app::ColorDone}}));
+    EXPECT_EQ(view.statuses, (std::vector<StatusChange>{{u"MENGHUBUNGKAN...", app::ColorBusy},
+                                                        {u"SINKRONISASI 1/3", app::ColorBusy},
+                                                        {u"SINKRONISASI 2/3", app::ColorBusy},
+                                                        {u"SINKRONISASI 3/3", app::ColorBusy},
+                                                        {u"MEREKAP DATA...", app::ColorBusy},
+                                                        {u"SELESAI!", app::ColorDone}}));
     EXPECT_EQ(view.progress, (std::vector<double>{0.0, 0.0, 1.0 / 3, 2.0 / 3, 1.0}));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, u"Proses Kirim Data Selesai Sepenuhnya");
@@ -165,9 +164,9 @@ TEST_F(SyncRunTest, dailyLimit_stopsAtTenSendsAndLetsNinePass)
 {
     setScenario([](sandbox::Scenario& s) { s.sendsToday = 10; });
     EXPECT_EQ(click(), RunOutcome::StoppedAtGate);
-    EXPECT_EQ(view.log, lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
-                               u"[v] Login Pengguna Sukses", kRule.c_str(),
-                               u"[!] Anda Sudah Kirim Data 10 Kali Hari Ini"}));
+    EXPECT_EQ(view.log,
+              lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
+                     u"[v] Login Pengguna Sukses", kRule.c_str(), u"[!] Anda Sudah Kirim Data 10 Kali Hari Ini"}));
     EXPECT_EQ(view.statuses.back(), (StatusChange{u"LIMIT TERCAPAI", app::ColorFail}));
     EXPECT_TRUE(dialogs.shown.empty());
     expectButtonRestored();
@@ -175,6 +174,22 @@ TEST_F(SyncRunTest, dailyLimit_stopsAtTenSendsAndLetsNinePass)
     setScenario([](sandbox::Scenario& s) { s.sendsToday = 9; });
     EXPECT_EQ(click(), RunOutcome::Done);
     EXPECT_EQ(view.log, successfulTranscript());
+}
+
+TEST_F(SyncRunTest, loginWithoutReadableSendCount_stopsAtTheLimitGate)
+{
+    for (const char* count : {"", "banyak", "9.5", "99999999999999999999"}) {
+        setScenario([count](sandbox::Scenario& s) { s.loginCount = count; });
+        server->clearRequests();
+        EXPECT_EQ(click(), RunOutcome::StoppedAtGate) << count;
+        EXPECT_EQ(view.log,
+                  lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
+                         u"[v] Login Pengguna Sukses", kRule.c_str(), u"[x] Jumlah Kirim Hari Ini Tidak Terbaca"}))
+            << count;
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL LOGIN", app::ColorFail})) << count;
+        EXPECT_EQ(server->requests().back().target, "/api_api/cek_pengguna") << count; // no table was sent
+        expectButtonRestored();
+    }
 }
 
 TEST_F(SyncRunTest, sendCountThatIsNoWholeNumber_isReadAsNothing)
@@ -206,8 +221,9 @@ TEST_F(SyncRunTest, failedUploadOrProcessing_goesOnAndEndsWithWarning)
         if (failUpload) {
             expected.insert(expected.end(), {u"[>] Mengirim Data SISWA ...", u"    [x] Kirim Data Gagal !", u""});
         } else {
-            expected.insert(expected.end(), {u"[>] Mengirim Data SISWA ...", u"    [v] Kirim Data Sukses (40000 baris)",
-                                             u"    [>] Proses Data di Tervalis ...", u"    [x] Proses Data Gagal !", u""});
+            expected.insert(expected.end(),
+                            {u"[>] Mengirim Data SISWA ...", u"    [v] Kirim Data Sukses (40000 baris)",
+                             u"    [>] Proses Data di Tervalis ...", u"    [x] Proses Data Gagal !", u""});
         }
         const auto guru = tableLines(u"GURU", u"2");
         expected.insert(expected.end(), guru.begin(), guru.end());
@@ -216,9 +232,8 @@ TEST_F(SyncRunTest, failedUploadOrProcessing_goesOnAndEndsWithWarning)
         EXPECT_EQ(view.log, expected) << failUpload;
         EXPECT_EQ(view.statuses.back(), (StatusChange{u"SELESAI (ADA ERROR)", app::ColorFail}));
         ASSERT_EQ(dialogs.shown.size(), 1u);
-        EXPECT_EQ(dialogs.shown[0].text,
-                  u"Proses selesai, namun terdapat data yang GAGAL terkirim/diproses.\r\n\r\n"
-                  u"Silakan klik tombol 'Kirim Data' lagi untuk mengulang pengiriman.");
+        EXPECT_EQ(dialogs.shown[0].text, u"Proses selesai, namun terdapat data yang GAGAL terkirim/diproses.\r\n\r\n"
+                                         u"Silakan klik tombol 'Kirim Data' lagi untuk mengulang pengiriman.");
         EXPECT_EQ(dialogs.shown[0].title, u"Peringatan Kirim Ulang");
         EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::Warning);
         EXPECT_TRUE(view.pages.empty());
@@ -283,9 +298,10 @@ TEST(SyncRunDisplayName, removesOnlyLowercaseGetThenCapitalises)
         const char16_t* name;
         const char16_t* shown;
     };
-    for (const Case& c : {Case{u"getPengguna", u"PENGGUNA"}, Case{u"getSiswa", u"SISWA"}, Case{u"GetSiswa", u"GETSISWA"},
-                          Case{u"dataget", u"DATA"}, Case{u"getgetKelas", u"KELAS"}, Case{u"gegett", u"GET"},
-                          Case{u"gEt", u"GET"}, Case{u"", u""}, Case{u"getRombel_get2", u"ROMBEL_2"}}) {
+    for (const Case& c :
+         {Case{u"getPengguna", u"PENGGUNA"}, Case{u"getSiswa", u"SISWA"}, Case{u"GetSiswa", u"GETSISWA"},
+          Case{u"dataget", u"DATA"}, Case{u"getgetKelas", u"KELAS"}, Case{u"gegett", u"GET"}, Case{u"gEt", u"GET"},
+          Case{u"", u""}, Case{u"getRombel_get2", u"ROMBEL_2"}}) {
         EXPECT_EQ(app::SyncRun::displayName(c.name), c.shown) << u8(c.name);
     }
 }
