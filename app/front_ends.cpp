@@ -10,7 +10,6 @@
 #include "json/utf8.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <cstdio>
 
@@ -86,6 +85,15 @@ int consoleExit(RunOutcome outcome)
 
 } // namespace
 
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 20, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/murenta-tervalis-helper-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
 void wireWindow(Form1& window, client::Client& client, SyncRun& run)
 {
     QObject::connect(&window, &Form1::closing, &window, [&client] { client.cancelAll(); });
@@ -96,7 +104,7 @@ void wireWindow(Form1& window, client::Client& client, SyncRun& run)
 int runWindow(int& argc, char** argv, const ProgramOptions& options)
 {
     QApplication application(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/murenta-tervalis-helper.png")));
+    QApplication::setWindowIcon(applicationIcon());
     const QString dataDir = dataDirectory(options);
     Form1 window;
     client::Client client(clientSettings(options), window.dialogs());

@@ -4,6 +4,8 @@
 
 #include "app/program_options.h"
 
+#include <QIcon>
+
 namespace client {
 class Client;
 }
@@ -19,6 +21,9 @@ enum ConsoleExit : int {
     kExitStopped = 4,      // the run stopped at the e-mail check, the login or the daily limit
     kExitFailedTables = 5, // the run ended with failed tables
 };
+
+// The application icon in its eight sizes, for the window and its dialogs.
+QIcon applicationIcon();
 
 class Form1;
 class SyncRun;

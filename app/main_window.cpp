@@ -12,6 +12,8 @@
 #include <QListWidget>
 #include <QScreen>
 
+#include <limits>
+
 namespace app {
 namespace {
 
@@ -81,6 +83,7 @@ QLineEdit* makeTextBox(QWidget* parent, const QRect& geometry)
     auto* box = new QLineEdit(parent);
     box->setGeometry(geometry);
     box->setFrame(false);
+    box->setMaxLength(std::numeric_limits<int>::max()); // no limit of its own
     box->setFont(uiFont(9));
     return box;
 }
@@ -125,8 +128,8 @@ Form1::Form1(platform::Dialogs* dialogs, platform::Browser* browser, QWidget* pa
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Murenta Tervalis Helper"));
     setFixedSize(pixels(9420), pixels(5475));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(uiFont(9));
     setFill(this, QColor(244, 244, 244));
     buildControls();

@@ -69,6 +69,8 @@ TEST_F(Form1Test, atStart_controlsHaveTheirPlacesTextsAndColours)
     EXPECT_EQ(control<QListWidget>("List1")->count(), 0);
     EXPECT_FALSE(control<QLineEdit>("txtToken")->hasFrame());
     EXPECT_EQ(control<QLineEdit>("txtToken")->echoMode(), QLineEdit::Normal);
+    control<QLineEdit>("user_OPS")->setText(QString(40000, u'x')); // no length limit
+    EXPECT_EQ(form.credentials().email.size(), 40000u);
     EXPECT_EQ(form.progressBarWidth(), 0.0);
     EXPECT_EQ(nextTabStop(control("txtToken")), control("txtNPSN"));
     EXPECT_EQ(nextTabStop(control("txtNPSN")), control("user_OPS"));
