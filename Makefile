@@ -1,10 +1,10 @@
-# Quick start: `make test` (and, once the program exists, `make demo`).
+# Quick start: `make demo` (run the program against the stand-in servers) and `make test`.
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test bench clean
+.PHONY: deps configure build test demo bench clean
 
 deps:
 	@scripts/install-deps
@@ -17,6 +17,9 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD_DIR)
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMTH_BENCH=ON -DBUILD_TESTING=OFF

@@ -49,6 +49,8 @@ struct Scenario {
     std::string endpoints = kDemoEndpoints; // the "msg" of /api_api/ambil_seting/endpoint
     int sendsToday = 0;                     // complete sends already counted today when the scenario is set
     bool refuseLogin = false;               // /api_api/cek_pengguna always says no
+    // The "msg" of a successful login in place of the day's send count (a reply that gives no number).
+    std::optional<std::string> loginCount;
     std::string failUpload;                 // table whose upload is refused
     std::string failProcess;                // table whose processing fails
     // Faults on every route whose path begins with faultPath (all routes when it is empty; the

@@ -1,0 +1,51 @@
+#pragma once
+
+// The console mode's view: no window and no display. Log lines go to standard output, one per line in
+// UTF-8, flushed as they come (clearing the log prints nothing); status changes, message boxes and pages
+// that would open go to standard error as "Status: " + text, title + ": " + text (the application's name
+// when a box has no title) and "Buka: " + address. Input boxes answer with the empty text.
+
+#include "app/sync_view.h"
+#include "platform/dialogs.h"
+
+#include <cstdio>
+
+namespace app {
+
+class ConsoleView final : public SyncView, private platform::Dialogs {
+public:
+    explicit ConsoleView(std::FILE* out = stdout, std::FILE* err = stderr) : m_out(out), m_err(err) {}
+
+    void appendLog(std::u16string_view line) override;
+    void clearLog() override {}
+    void ScrollLog() override;
+    void SetStatus(std::u16string_view text, Color color) override;
+    void SetProgress(std::int64_t current, std::int64_t total) override;
+    void setSendEnabled(bool enabled) override { m_sendEnabled = enabled; }
+    bool isSendEnabled() const override { return m_sendEnabled; }
+    void setSendCaption(std::u16string_view) override {}
+    void setSendPanelColor(Color) override {}
+    Credentials credentials() const override { return m_credentials; }
+    void setCredentials(const Credentials& credentials) override { m_credentials = credentials; }
+    void setVersionText(std::u16string_view) override {}
+    void showAndPaint() override;
+    void closeWindow() override { m_closed = true; }
+    bool isClosing() const override { return m_closed; }
+    platform::Dialogs& dialogs() override { return *this; }
+    void openPage(std::u16string_view url) override;
+
+private:
+    void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
+                    platform::MessageIcon icon) override;
+    std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
+                            std::u16string_view defaultText) override;
+    void writeLine(std::FILE* stream, std::u16string_view text);
+
+    std::FILE* m_out;
+    std::FILE* m_err;
+    Credentials m_credentials;
+    bool m_sendEnabled = false;
+    bool m_closed = false;
+};
+
+} // namespace app

@@ -1,0 +1,20 @@
+#include "app/credentials_config.h"
+
+#include "app/credentials_file.h"
+#include "app/sync_view.h"
+
+namespace app {
+
+bool SaveConfig(const SyncView& view, const QString& dataDir)
+{
+    return writeCredentialsFile(credentialsFilePath(dataDir), view.credentials());
+}
+
+void LoadConfig(SyncView& view, const QString& dataDir)
+{
+    if (const std::optional<Credentials> saved = readCredentialsFile(credentialsFilePath(dataDir))) {
+        view.setCredentials(*saved);
+    }
+}
+
+} // namespace app

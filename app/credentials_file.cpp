@@ -1,0 +1,191 @@
+#include "app/credentials_file.h"
+
+#include "json/utf8.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace app {
+namespace {
+
+void appendEscaped(std::u16string& out, std::u16string_view value)
+{
+    static constexpr char16_t kHex[] = u"0123456789abcdef";
+    for (const char16_t c : value) {
+        switch (c) {
+        case u'"':
+            out += u"\\\"";
+            break;
+        case u'\\':
+            out += u"\\\\";
+            break;
+        default:
+            if (c < 0x20) {
+                out += u"\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+}
+
+int hexDigit(char16_t c)
+{
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c - u'a' + 10;
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c - u'A' + 10;
+    }
+    return -1;
+}
+
+// The escape sequence at `at` (just past a backslash): the decoded unit and the characters it took, or
+// nothing when it is no escape we know.
+std::optional<std::pair<char16_t, std::size_t>> decodeEscape(std::u16string_view text, std::size_t at)
+{
+    if (at >= text.size()) {
+        return std::nullopt;
+    }
+    switch (text[at]) {
+    case u'"':
+    case u'\\':
+    case u'/':
+        return std::pair{text[at], std::size_t{1}};
+    case u'b':
+        return std::pair{u'\b', std::size_t{1}};
+    case u'f':
+        return std::pair{u'\f', std::size_t{1}};
+    case u'n':
+        return std::pair{u'\n', std::size_t{1}};
+    case u'r':
+        return std::pair{u'\r', std::size_t{1}};
+    case u't':
+        return std::pair{u'\t', std::size_t{1}};
+    case u'u': {
+        if (at + 5 > text.size()) {
+            return std::nullopt;
+        }
+        int value = 0;
+        for (std::size_t k = 1; k <= 4; ++k) {
+            const int digit = hexDigit(text[at + k]);
+            if (digit < 0) {
+                return std::nullopt;
+            }
+            value = value * 16 + digit;
+        }
+        return std::pair{static_cast<char16_t>(value), std::size_t{5}};
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
+{
+    std::u16string pattern;
+    pattern.reserve(name.size() + 4);
+    pattern.append(u"\"").append(name).append(u"\":\"");
+    const std::size_t match = line.find(pattern);
+    if (match == std::u16string_view::npos) {
+        return {};
+    }
+    std::u16string value;
+    for (std::size_t i = match + pattern.size(); i < line.size(); ++i) {
+        const char16_t c = line[i];
+        if (c == u'"') {
+            return value;
+        }
+        if (c == u'\\') {
+            if (const auto escape = decodeEscape(line, i + 1)) {
+                value += escape->first;
+                i += escape->second;
+                continue;
+            }
+        }
+        value += c;
+    }
+    return {}; // never closed
+}
+
+bool isUtf8(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const json::Utf8Step step = json::decodeUtf8(p + i, static_cast<std::size_t>(bytes.size() - i));
+        if (step.codePoint == 0xFFFD && !(step.length == 3 && p[i] == 0xEF && p[i + 1] == 0xBF && p[i + 2] == 0xBD)) {
+            return false;
+        }
+        i += step.length;
+    }
+    return true;
+}
+
+} // namespace
+
+QString credentialsFilePath(const QString& dataDir)
+{
+    return QDir(dataDir).filePath(QStringLiteral("data.json"));
+}
+
+std::string formatCredentialsLine(const Credentials& credentials)
+{
+    std::u16string line = u"{\"token\":\"";
+    appendEscaped(line, credentials.token);
+    line += u"\",\"npsn\":\"";
+    appendEscaped(line, credentials.npsn);
+    line += u"\",\"email\":\"";
+    appendEscaped(line, credentials.email);
+    line += u"\"}\r\n";
+    return json::Utf16ToUtf8(line);
+}
+
+Credentials parseCredentialsLine(std::u16string_view line)
+{
+    return {fieldOf(line, u"token"), fieldOf(line, u"npsn"), fieldOf(line, u"email")};
+}
+
+bool writeCredentialsFile(const QString& path, const Credentials& credentials)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // The token is a secret: the file is its owner's only, from its first byte on.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const std::string bytes = formatCredentialsLine(credentials);
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+std::optional<Credentials> readCredentialsFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return Credentials{};
+    }
+    QByteArray bytes = file.readAll();
+    const qsizetype lineEnd = bytes.indexOf('\r');
+    if (lineEnd >= 0) {
+        bytes.truncate(lineEnd);
+    }
+    const QString line = isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    return parseCredentialsLine(
+        std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()), static_cast<std::size_t>(line.size())));
+}
+
+} // namespace app

@@ -1,0 +1,142 @@
+#include "app/front_ends.h"
+
+#include "app/console_view.h"
+#include "app/main_window.h"
+#include "app/start_sequence.h"
+#include "app/sync_run.h"
+#include "app/window_state.h"
+#include "client/http_exchange.h"
+#include "platform/program_directory.h"
+#include "json/utf8.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace app {
+namespace {
+
+std::u16string toU16(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
+client::ClientSettings clientSettings(const ProgramOptions& options)
+{
+    client::ClientSettings settings;
+    if (!options.server.isEmpty()) {
+        settings.serverBase = toU16(options.server);
+    }
+    if (!options.local.isEmpty()) {
+        settings.localBase = toU16(options.local);
+    }
+    settings.caFile = toU16(options.caFile);
+    return settings;
+}
+
+QString dataDirectory(const ProgramOptions& options)
+{
+    return options.dataDir.isEmpty() ? platform::programDirectory() : options.dataDir;
+}
+
+// The credentials the command line names, over those of the file.
+std::optional<Credentials> givenCredentials(const ProgramOptions& options, const QString& dataDir)
+{
+    if (!options.token && !options.npsn && !options.user) {
+        return std::nullopt;
+    }
+    Credentials credentials = readCredentialsFile(credentialsFilePath(dataDir)).value_or(Credentials{});
+    if (options.token) {
+        credentials.token = toU16(*options.token);
+    }
+    if (options.npsn) {
+        credentials.npsn = toU16(*options.npsn);
+    }
+    if (options.user) {
+        credentials.email = toU16(*options.user);
+    }
+    return credentials;
+}
+
+void reportSetupError(const client::Client& client)
+{
+    if (!client.setupError().empty()) {
+        const std::string text = json::Utf16ToUtf8(client.setupError());
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+}
+
+int consoleExit(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Done:
+        return kExitDone;
+    case RunOutcome::FailedTables:
+        return kExitFailedTables;
+    case RunOutcome::NoEndpointList:
+        return kExitUnreachable;
+    case RunOutcome::StoppedAtGate:
+    case RunOutcome::Ignored:
+    case RunOutcome::Interrupted:
+        break;
+    }
+    return kExitStopped;
+}
+
+} // namespace
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 20, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/murenta-tervalis-helper-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+void wireWindow(Form1& window, client::Client& client, SyncRun& run)
+{
+    QObject::connect(&window, &Form1::closing, &window, [&client] { client.cancelAll(); });
+    QObject::connect(&window, &Form1::sendLabelClicked, &window, [&run] { run.BtSync_Click(); });
+    QObject::connect(&window, &Form1::sendPanelClicked, &window, [&run] { run.picBtnSync_Click(); });
+}
+
+int runWindow(int& argc, char** argv, const ProgramOptions& options)
+{
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(applicationIcon());
+    const QString dataDir = dataDirectory(options);
+    Form1 window;
+    client::Client client(clientSettings(options), window.dialogs());
+    reportSetupError(client);
+    WindowState state;
+    SyncRun run(window, client, state, dataDir);
+    wireWindow(window, client, run);
+
+    Form_Load(window, client, state, dataDir, givenCredentials(options, dataDir));
+    if (window.isClosing()) {
+        return 0; // closed during the check, or out of date: the event loop never starts
+    }
+    return QApplication::exec();
+}
+
+int runConsole(int& argc, char** argv, const ProgramOptions& options)
+{
+    QCoreApplication application(argc, argv);
+    const QString dataDir = dataDirectory(options);
+    ConsoleView view;
+    client::Client client(clientSettings(options), view.dialogs());
+    reportSetupError(client);
+    WindowState state;
+    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {
+    case CheckOutcome::Unreachable:
+        return kExitUnreachable;
+    case CheckOutcome::OutOfDate:
+        return kExitOutOfDate;
+    case CheckOutcome::Ready:
+        break;
+    }
+    return consoleExit(SyncRun(view, client, state, dataDir).BtSync_Click());
+}
+
+} // namespace app

@@ -1,0 +1,108 @@
+#pragma once
+
+// The program's one window, Form1: the three credential boxes, the send button, the status line, the
+// progress bar, the activity log and the version label, laid out in twips (15 twips make one pixel at
+// 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
+// send run; the window itself holds no workflow.
+
+#include "app/sync_view.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace platform {
+class Browser;
+}
+
+namespace app {
+
+class ClickableLabel;
+class ClickablePanel;
+class RoundedFrame;
+
+class Form1 final : public QWidget, public SyncView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    // Message and input boxes go to `dialogs` and pages to `browser`; without them the window uses Qt's
+    // dialogs over itself and the desktop's browser. Once the window is closing, no box is shown.
+    explicit Form1(platform::Dialogs* dialogs = nullptr, platform::Browser* browser = nullptr,
+                   QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // SyncView
+    void appendLog(std::u16string_view line) override;
+    void clearLog() override;
+    void ScrollLog() override;
+    void SetStatus(std::u16string_view text, Color color) override;
+    void SetProgress(std::int64_t current, std::int64_t total) override;
+    void setSendEnabled(bool enabled) override;
+    bool isSendEnabled() const override;
+    void setSendCaption(std::u16string_view caption) override;
+    void setSendPanelColor(Color color) override;
+    Credentials credentials() const override;
+    void setCredentials(const Credentials& credentials) override;
+    void setVersionText(std::u16string_view text) override;
+    void showAndPaint() override;
+    void closeWindow() override;
+    bool isClosing() const override { return m_closing; }
+    platform::Dialogs& dialogs() override;
+    void openPage(std::u16string_view url) override;
+
+    // The width of lblProgressBar in twips, as SetProgress computed it (the widget itself is drawn in
+    // whole pixels).
+    double progressBarWidth() const { return m_progressBarWidth; }
+
+signals:
+    // The send button's label and its panel were clicked (BtSync_Click, picBtnSync_Click).
+    void sendLabelClicked();
+    void sendPanelClicked();
+    // The operator closed the window.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class ClosingAwareDialogs;
+
+    void buildControls();
+
+    std::unique_ptr<platform::Dialogs> m_ownDialogs;
+    std::unique_ptr<platform::Browser> m_ownBrowser;
+    platform::Browser* m_browser;
+    std::unique_ptr<ClosingAwareDialogs> m_dialogs;
+    double m_progressBarWidth = 0;
+    bool m_closing = false;
+    bool m_shownOnce = false;
+
+    // The controls keep the names the operators' manual and the layout table use.
+    QWidget* picHeader = nullptr;
+    QLabel* lblAppTitle = nullptr;
+    QLabel* lblAuth = nullptr;
+    QLabel* Label1 = nullptr;
+    RoundedFrame* shpToken = nullptr;
+    QLineEdit* txtToken = nullptr;
+    QLabel* Label2 = nullptr;
+    RoundedFrame* shpNpsn = nullptr;
+    QLineEdit* txtNPSN = nullptr;
+    QLabel* Label3 = nullptr;
+    RoundedFrame* shpUser = nullptr;
+    QLineEdit* user_OPS = nullptr;
+    ClickablePanel* picBtnSync = nullptr;
+    ClickableLabel* BtSync = nullptr;
+    QLabel* lblMainStatus = nullptr;
+    QLabel* lblProgressBG = nullptr;
+    QLabel* lblProgressBar = nullptr;
+    QListWidget* List1 = nullptr;
+    QLabel* Label6 = nullptr;
+};
+
+} // namespace app

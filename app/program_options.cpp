@@ -1,0 +1,101 @@
+#include "app/program_options.h"
+
+namespace app {
+namespace {
+
+// The options that take a value, and where each one goes.
+QString* textTarget(ProgramOptions& options, const QString& name)
+{
+    if (name == QStringLiteral("--server")) {
+        return &options.server;
+    }
+    if (name == QStringLiteral("--local")) {
+        return &options.local;
+    }
+    if (name == QStringLiteral("--data-dir")) {
+        return &options.dataDir;
+    }
+    if (name == QStringLiteral("--ca-file")) {
+        return &options.caFile;
+    }
+    return nullptr;
+}
+
+std::optional<QString>* credentialTarget(ProgramOptions& options, const QString& name)
+{
+    if (name == QStringLiteral("--token")) {
+        return &options.token;
+    }
+    if (name == QStringLiteral("--npsn")) {
+        return &options.npsn;
+    }
+    if (name == QStringLiteral("--user")) {
+        return &options.user;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ParsedOptions parseProgramOptions(const QStringList& arguments)
+{
+    ParsedOptions parsed;
+    ProgramOptions& options = parsed.options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> inlineValue;
+        if (const qsizetype equals = name.indexOf(u'='); name.startsWith(QStringLiteral("--")) && equals > 0) {
+            inlineValue = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        if (!inlineValue &&
+            (name == QStringLiteral("--cli") || name == QStringLiteral("--help") || name == QStringLiteral("-h"))) {
+            (name == QStringLiteral("--cli") ? options.console : options.help) = true;
+            continue;
+        }
+        QString* text = textTarget(options, name);
+        std::optional<QString>* credential = credentialTarget(options, name);
+        if (text == nullptr && credential == nullptr) {
+            parsed.error = QStringLiteral("Opsi tidak dikenal: ") + arguments[i];
+            return parsed;
+        }
+        if (!inlineValue && i + 1 >= arguments.size()) {
+            parsed.error = QStringLiteral("Opsi ") + name + QStringLiteral(" memerlukan nilai.");
+            return parsed;
+        }
+        const QString value = inlineValue ? *inlineValue : arguments[++i];
+        if (text != nullptr) {
+            *text = value;
+        } else {
+            *credential = value;
+        }
+    }
+    return parsed;
+}
+
+QString programHelp(const QString& defaultServer)
+{
+    return QStringLiteral("Penggunaan: murenta-tervalis-helper [opsi]\n"
+                          "\n"
+                          "Mengirim tabel data sekolah dari layanan lokal Murenta ke server Tervalis.\n"
+                          "\n"
+                          "Opsi:\n"
+                          "  --cli              Jalankan tanpa jendela: cek versi, lalu satu kali Kirim Data,\n"
+                          "                     lalu keluar. Log ke stdout, status dan pesan ke stderr.\n"
+                          "  --token TOKEN      Token Web Service Murenta (menggantikan isi data.json).\n"
+                          "  --npsn NPSN        NPSN sekolah (menggantikan isi data.json).\n"
+                          "  --user USERNAME    Username OPS Murenta (menggantikan isi data.json).\n"
+                          "  --server URL       Alamat server Tervalis (bawaan: ") +
+           defaultServer +
+           QStringLiteral(").\n"
+                          "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
+                          "  --data-dir FOLDER  Folder tempat data.json disimpan (bawaan: folder program).\n"
+                          "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
+                          "  -h, --help         Tampilkan bantuan ini.\n"
+                          "\n"
+                          "Kode keluar pada --cli: 0 selesai, 2 gagal terhubung ke server, 3 aplikasi perlu\n"
+                          "diperbarui, 4 berhenti di cek email, login atau batas kirim harian, 5 ada tabel\n"
+                          "yang gagal dikirim atau diproses, 1 opsi salah.\n");
+}
+
+} // namespace app

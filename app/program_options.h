@@ -1,0 +1,36 @@
+#pragma once
+
+// The command line of both front ends.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+namespace app {
+
+struct ProgramOptions {
+    bool console = false; // --cli
+    bool help = false;    // -h, --help
+    QString server;       // --server URL; empty: the built-in address
+    QString local;        // --local URL; empty: http://127.0.0.1:5774
+    QString dataDir;      // --data-dir DIR; empty: the program's directory
+    QString caFile;       // --ca-file PEM
+    // --token, --npsn, --user: each replaces that credential of the file.
+    std::optional<QString> token;
+    std::optional<QString> npsn;
+    std::optional<QString> user;
+};
+
+struct ParsedOptions {
+    ProgramOptions options;
+    QString error; // empty when the command line was understood; otherwise why not, in Indonesian
+};
+
+// Reads the arguments after the program name; "--name value" and "--name=value" both work.
+ParsedOptions parseProgramOptions(const QStringList& arguments);
+// The help text, in Indonesian (the operators' language), for --help.
+QString programHelp(const QString& defaultServer);
+
+} // namespace app

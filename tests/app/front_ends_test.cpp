@@ -1,0 +1,233 @@
+// The window wired to the workflow, closed while a request waits; and the console mode run as a process.
+
+#include "recording_browser.h"
+#include "workflow_fixture.h"
+
+#include "app/front_ends.h"
+#include "app/main_window.h"
+#include "app/start_sequence.h"
+#include "app/sync_run.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QTimer>
+
+using namespace testing_support;
+
+namespace {
+
+class WindowClosingTest : public WorkflowTest {
+protected:
+    void SetUp() override
+    {
+        // The real receive time-out: only cancelling can end a held request quickly.
+        client::ClientSettings settings;
+        settings.timeouts.receive = std::chrono::seconds(30);
+        startSandbox({}, settings);
+        client = std::make_unique<client::Client>(clientSettingsFor(settings), window.dialogs());
+        run = std::make_unique<app::SyncRun>(window, *client, state, dataDir.path());
+        app::wireWindow(window, *client, *run);
+    }
+
+    client::ClientSettings clientSettingsFor(client::ClientSettings settings) const
+    {
+        settings.serverBase = serverUrl("");
+        settings.localBase = u16(server->localUrl());
+        return settings;
+    }
+
+    // Closes the window as soon as the sandbox holds a request to `path`.
+    void closeWhenHeld(const std::string& path)
+    {
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [this, poll, path] {
+            for (const sandbox::RecordedRequest& r : server->requests()) {
+                if (r.target.rfind(path, 0) == 0) {
+                    poll->stop();
+                    window.close();
+                }
+            }
+        });
+        poll->start(5);
+    }
+
+    RecordingDialogs windowDialogs;
+    RecordingBrowser browser;
+    app::Form1 window{&windowDialogs, &browser};
+    std::unique_ptr<app::SyncRun> run;
+};
+
+} // namespace
+
+TEST_F(WindowClosingTest, whileCheckWaits_windowShowsItsStartState)
+{
+    // The version answer comes late; the window is inspected while it waits.
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.delay = std::chrono::seconds(3);
+    });
+    bool inspected = false;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&] {
+        if (server->requests().empty()) {
+            return;
+        }
+        poll->stop();
+        inspected = true;
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_FALSE(window.isSendEnabled());
+        EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->count(), 1);
+        EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->item(0)->text(),
+                  QStringLiteral("[i] Cek Versi Aplikasi ..."));
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi 2.0"));
+        EXPECT_EQ(window.progressBarWidth(), 0.0);
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
+                  QStringLiteral("Status: MENGHUBUNGKAN SERVER..."));
+    });
+    poll->start(5);
+    EXPECT_EQ(app::Form_Load(window, *client, state, dataDir.path()), app::CheckOutcome::Ready);
+    EXPECT_TRUE(inspected);
+    EXPECT_TRUE(window.isSendEnabled());
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(), QStringLiteral("Status: SIAP"));
+}
+
+TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.neverReply = true;
+    });
+    closeWhenHeld("/api_api/ambil_seting/versi");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(app::Form_Load(window, *client, state, dataDir.path()), app::CheckOutcome::Unreachable);
+    EXPECT_LT(clock.elapsed(), 15000); // well before the 30 s receive time-out
+    EXPECT_TRUE(window.isClosing());
+    EXPECT_TRUE(client->isCancelled());
+    EXPECT_TRUE(windowDialogs.shown.empty());
+    EXPECT_TRUE(browser.opened.empty());
+    EXPECT_EQ(server->requests().size(), 1u);
+    setScenario([](sandbox::Scenario&) {}); // releases the held request
+}
+
+TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherRequest)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.endpoints = "getSekolah,getSiswa";
+        s.faultPath = "/api_api/kirim_data/";
+        s.neverReply = true;
+    });
+    ASSERT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::Ready);
+    window.setCredentials({token, npsn, u16(school.users.front().username)});
+    closeWhenHeld("/api_api/kirim_data/");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(run->BtSync_Click(), app::RunOutcome::Interrupted);
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_TRUE(windowDialogs.shown.empty());
+    EXPECT_TRUE(browser.opened.empty());
+    EXPECT_EQ(server->requests().back().target, "/api_api/kirim_data/" + school.npsn + "/getSekolah");
+    EXPECT_FALSE(state.SyncBusy);
+    setScenario([](sandbox::Scenario&) {});
+}
+
+namespace {
+
+struct ProcessResult {
+    int exitCode = -1;
+    QStringList out;
+    QStringList err;
+};
+
+ProcessResult runConsole(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MTH_PROGRAM), QStringList{QStringLiteral("--cli")} + arguments);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    ProcessResult result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
+    result.err = QString::fromUtf8(process.readAllStandardError()).split(u'\n');
+    return result;
+}
+
+class ConsoleModeTest : public WorkflowTest {
+protected:
+    QStringList serverArguments() const
+    {
+        return {QStringLiteral("--server"),   QString::fromStdString(server->serverUrl()),
+                QStringLiteral("--local"),    QString::fromStdString(server->localUrl()),
+                QStringLiteral("--data-dir"), dataDir.path()};
+    }
+};
+
+} // namespace
+
+TEST_F(ConsoleModeTest, completeSend_printsLogAndExitsZero)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.endpoints = "getSekolah";
+        s.setTable("getSekolah", sandbox::generateTable("getSekolah", 4));
+    });
+    const ProcessResult result =
+        runConsole(serverArguments() + QStringList{QStringLiteral("--token"), QString::fromStdString(school.token),
+                                                   QStringLiteral("--npsn"), QString::fromStdString(school.npsn),
+                                                   QStringLiteral("--user"),
+                                                   QString::fromStdString(school.users.front().username)});
+    EXPECT_EQ(result.exitCode, app::kExitDone) << result.err.join(u'\n').toStdString();
+    EXPECT_EQ(result.out, (QStringList{QStringLiteral("[i] Cek Versi Aplikasi ..."),
+                                       QStringLiteral("[v] Versi Aplikasi Terbaru"),
+                                       QStringLiteral("---------------------------------------"),
+                                       QStringLiteral("[i] Silahkan Kirim Data !"),
+                                       QStringLiteral("[i] Cek Email ..."),
+                                       QStringLiteral("[v] Email Valid"),
+                                       QStringLiteral("---------------------------------------"),
+                                       QStringLiteral("[i] Login Pengguna ..."),
+                                       QStringLiteral("[v] Login Pengguna Sukses"),
+                                       QStringLiteral("---------------------------------------"),
+                                       QStringLiteral("[>] Mengirim Data SEKOLAH ..."),
+                                       QStringLiteral("    [v] Kirim Data Sukses (4 baris)"),
+                                       QStringLiteral("    [>] Proses Data di Tervalis ..."),
+                                       QStringLiteral("    [v] Proses Data Sukses"),
+                                       QString(),
+                                       QStringLiteral("---------------------------------------"),
+                                       QStringLiteral("    [>] Membuat Rekap Data di Server ..."),
+                                       QStringLiteral("    [v] Rekap Data Sukses"),
+                                       QStringLiteral("---------------------------------------"),
+                                       QStringLiteral("[v] Seluruh Proses Selesai"),
+                                       QString()}));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Status: SELESAI!")));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Info: Proses Kirim Data Selesai Sepenuhnya")));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Buka: ") + QString::fromStdString(server->serverUrl()) +
+                                    QStringLiteral("/progres_data")));
+    // The credentials given on the command line were saved, as the window saves its boxes.
+    EXPECT_EQ(app::readCredentialsFile(app::credentialsFilePath(dataDir.path()))->npsn, npsn);
+}
+
+TEST_F(ConsoleModeTest, unreachableServer_exitsTwo)
+{
+    QStringList arguments = serverArguments();
+    server->stop();
+    const ProcessResult result = runConsole(arguments);
+    EXPECT_EQ(result.exitCode, app::kExitUnreachable);
+    EXPECT_EQ(result.out, (QStringList{QStringLiteral("[i] Cek Versi Aplikasi ..."),
+                                       QStringLiteral("[x] Gagal Cek Versi Aplikasi !"), QString()}));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Status: GAGAL TERHUBUNG")));
+}
+
+TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
+{
+    setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
+    EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitOutOfDate);
+    setScenario([](sandbox::Scenario& s) { s.version = "2.0"; });
+    // No credentials at all: the e-mail check refuses.
+    EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
+    EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
+}
