@@ -1,5 +1,6 @@
 #include "app/credentials_file.h"
 
+#include "json/json_escape.h"
 #include "json/utf8.h"
 
 #include <QDir>
@@ -9,29 +10,6 @@
 
 namespace app {
 namespace {
-
-void appendEscaped(std::u16string& out, std::u16string_view value)
-{
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
-    for (const char16_t c : value) {
-        switch (c) {
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\\':
-            out += u"\\\\";
-            break;
-        default:
-            if (c < 0x20) {
-                out += u"\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-}
 
 int hexDigit(char16_t c)
 {
@@ -138,11 +116,11 @@ QString credentialsFilePath(const QString& dataDir)
 std::string formatCredentialsLine(const Credentials& credentials)
 {
     std::u16string line = u"{\"token\":\"";
-    appendEscaped(line, credentials.token);
+    json::appendJsonEscaped(line, credentials.token);
     line += u"\",\"npsn\":\"";
-    appendEscaped(line, credentials.npsn);
+    json::appendJsonEscaped(line, credentials.npsn);
     line += u"\",\"email\":\"";
-    appendEscaped(line, credentials.email);
+    json::appendJsonEscaped(line, credentials.email);
     line += u"\"}\r\n";
     return json::Utf16ToUtf8(line);
 }

@@ -1,6 +1,7 @@
 #include "client/http_exchange.h"
 
 #include "client/request_text.h"
+#include "json/json_escape.h"
 
 #include "json/json.h"
 
@@ -75,8 +76,8 @@ std::u16string Client::CheckEmail(std::u16string_view npsn, std::u16string_view 
 
 std::u16string Client::CheckUser(std::u16string_view npsn, std::u16string_view email, std::u16string_view password)
 {
-    const std::u16string body = u"{\"npsn\":\"" + jsonEscape(npsn) + u"\",\"email\":\"" + jsonEscape(email) +
-                                u"\",\"password\":\"" + jsonEscape(password) + u"\"}";
+    const std::u16string body = u"{\"npsn\":\"" + json::jsonEscaped(npsn) + u"\",\"email\":\"" + json::jsonEscaped(email) +
+                                u"\",\"password\":\"" + json::jsonEscaped(password) + u"\"}";
     return HttpExchange(u"POST", serverUrl(u"/api_api/cek_pengguna"), std::nullopt, body);
 }
 

@@ -28,47 +28,6 @@ std::u16string percentEncode(std::u16string_view text)
     return out;
 }
 
-std::u16string jsonEscape(std::u16string_view text)
-{
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
-    std::u16string out;
-    out.reserve(text.size());
-    for (const char16_t c : text) {
-        switch (c) {
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'\b':
-            out += u"\\b";
-            break;
-        case u'\f':
-            out += u"\\f";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\t':
-            out += u"\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                out += u"\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out;
-}
-
 bool isWellFormedUtf8(std::string_view bytes) noexcept
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -14,11 +14,6 @@ namespace client {
 // surrogate is encoded as U+FFFD.
 std::u16string percentEncode(std::u16string_view text);
 
-// Text for the inside of a JSON string: a double quote and a backslash get a backslash before them,
-// control characters U+0000 to U+001F become \b \f \n \r \t or \u00XX (lower-case hex), everything else
-// stays as it is.
-std::u16string jsonEscape(std::u16string_view text);
-
 // Whether `bytes` is well-formed UTF-8, i.e. decoding and re-encoding it would change nothing.
 bool isWellFormedUtf8(std::string_view bytes) noexcept;
 

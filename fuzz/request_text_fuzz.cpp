@@ -3,6 +3,7 @@
 // text parses back to itself inside a string; the UTF-8 check agrees with decoding and encoding back.
 
 #include "client/request_text.h"
+#include "json/json_escape.h"
 
 #include "json/json.h"
 #include "json/utf8.h"
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
-    const std::u16string escaped = client::jsonEscape(text);
+    const std::u16string escaped = json::jsonEscaped(text);
     for (std::size_t i = 0; i < escaped.size(); ++i) {
         if (escaped[i] < 0x20 || (escaped[i] == u'"' && (i == 0 || escaped[i - 1] != u'\\'))) {
             std::abort();

@@ -318,19 +318,22 @@ struct Sandbox::State {
     std::string lastLoginNpsn;
     std::function<void(const RecordedRequest&, int)> observer;
 
-    // Waits until `until`, a scenario change or the stop; true when the full time passed.
+    // Waits until `until`, the stop, or a scenario change after the one a request was served with
+    // (`seen`, read with the scenario, so that a change in between is not missed); true when the full
+    // time passed.
     template <class Clock>
-    bool holdUntil(std::chrono::time_point<Clock> until)
+    bool holdUntil(std::chrono::time_point<Clock> until, std::uint64_t seen)
     {
         std::unique_lock lock(mutex);
-        const std::uint64_t seen = generation;
         return !wake.wait_until(lock, until, [&] { return stopping || generation != seen; });
     }
-    bool hold(std::chrono::milliseconds duration) { return holdUntil(std::chrono::steady_clock::now() + duration); }
-    void holdForever()
+    bool hold(std::chrono::milliseconds duration, std::uint64_t seen)
+    {
+        return holdUntil(std::chrono::steady_clock::now() + duration, seen);
+    }
+    void holdForever(std::uint64_t seen)
     {
         std::unique_lock lock(mutex);
-        const std::uint64_t seen = generation;
         wake.wait(lock, [&] { return stopping || generation != seen; });
     }
 
@@ -512,7 +515,7 @@ struct Sandbox::State {
     }
 
     // Routes named after what they do, on both servers, for tests of the client's transport.
-    std::optional<Reply> serveBehaviour(const Target& t, httplib::Response& res)
+    std::optional<Reply> serveBehaviour(const Target& t, httplib::Response& res, std::uint64_t seen)
     {
         if (t.segments.size() < 2 || t.segments[0] != "behaviour") {
             return std::nullopt;
@@ -523,11 +526,11 @@ struct Sandbox::State {
             return text ? std::atoll(text->c_str()) : fallback;
         };
         if (what == "slow") {
-            hold(std::chrono::milliseconds(number("ms", 1000)));
+            hold(std::chrono::milliseconds(number("ms", 1000)), seen);
             return Reply{200, std::string(kJsonType), verdict(true, "lambat"), {}};
         }
         if (what == "never" || what == "unread") {
-            holdForever();
+            holdForever(seen);
             return Reply{503, "text/plain", "dilepas", {{"Connection", "close"}}};
         }
         if (what == "status") {
@@ -551,7 +554,7 @@ struct Sandbox::State {
             const bool stall = what == "stall";
             res.set_content_provider(
                 1000, "text/plain",
-                [this, stall, sent = false](std::size_t, std::size_t, httplib::DataSink& sink) mutable {
+                [this, stall, seen, sent = false](std::size_t, std::size_t, httplib::DataSink& sink) mutable {
                     if (sent) {
                         return false;
                     }
@@ -559,7 +562,7 @@ struct Sandbox::State {
                     const std::string half(stall ? 10 : 500, 'x');
                     sink.write(half.data(), half.size());
                     if (stall) {
-                        holdForever();
+                        holdForever(seen);
                     }
                     return true;
                 });
@@ -568,17 +571,18 @@ struct Sandbox::State {
         if (what == "trickle") {
             const long long chunks = number("chunks", 5);
             const auto pause = std::chrono::milliseconds(number("ms", 100));
-            res.set_chunked_content_provider("text/plain", [this, chunks, pause](std::size_t, httplib::DataSink& sink) {
-                for (long long i = 0; i < chunks; ++i) {
-                    if (!hold(pause)) {
-                        return false;
+            res.set_chunked_content_provider(
+                "text/plain", [this, chunks, pause, seen](std::size_t, httplib::DataSink& sink) {
+                    for (long long i = 0; i < chunks; ++i) {
+                        if (!hold(pause, seen)) {
+                            return false;
+                        }
+                        const std::string piece = "potongan " + std::to_string(i + 1) + "\n";
+                        sink.write(piece.data(), piece.size());
                     }
-                    const std::string piece = "potongan " + std::to_string(i + 1) + "\n";
-                    sink.write(piece.data(), piece.size());
-                }
-                sink.done();
-                return true;
-            });
+                    sink.done();
+                    return true;
+                });
             return Reply{-1, {}, {}, {}};
         }
         return Reply{404, "text/plain", "perilaku tidak dikenal", {}};
@@ -610,22 +614,24 @@ struct Sandbox::State {
         r.bodySize = body.size();
         r.body = body.substr(0, options.bodyRecordLimit);
         Scenario s;
+        std::uint64_t seen = 0;
         {
             std::lock_guard lock(mutex);
             recorded.push_back(r);
             s = scenario;
+            seen = generation;
         }
 
         Reply reply;
-        if (auto behaviour = serveBehaviour(target, res)) {
+        if (auto behaviour = serveBehaviour(target, res, seen)) {
             reply = std::move(*behaviour);
         } else {
             const bool faulty = target.rawPath.compare(0, s.faultPath.size(), s.faultPath) == 0;
             if (faulty && s.delay.count() > 0) {
-                hold(s.delay);
+                hold(s.delay, seen);
             }
             if (faulty && s.neverReply) {
-                holdForever();
+                holdForever(seen);
                 reply = Reply{503, "text/plain", "dilepas", {{"Connection", "close"}}};
             } else if (faulty && s.error500) {
                 reply = Reply{500,

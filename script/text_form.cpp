@@ -1,5 +1,6 @@
 #include "script/text_form.h"
 
+#include "json/json_escape.h"
 #include "json/json_value.h"
 
 namespace script {
@@ -8,41 +9,8 @@ namespace {
 
 void appendQuoted(std::u16string& out, std::u16string_view text)
 {
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
     out += u'"';
-    for (const char16_t c : text) {
-        switch (c) {
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'\b':
-            out += u"\\b";
-            break;
-        case u'\f':
-            out += u"\\f";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\t':
-            out += u"\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                out += u"\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
+    json::appendJsonEscaped(out, text);
     out += u'"';
 }
 

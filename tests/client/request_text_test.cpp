@@ -35,35 +35,6 @@ TEST(PercentEncode, onlyUnreservedCharactersStayAsTheyAre)
     }
 }
 
-TEST(JsonEscape, quoteBackslashAndControlsEscaped)
-{
-    struct Case {
-        std::u16string text;
-        std::u16string expected;
-    };
-    for (const Case& c : {
-             Case{u"ops@sekolah.sch.id", u"ops@sekolah.sch.id"},
-             Case{u"a\"b", u"a\\\"b"},
-             Case{u"a\\b", u"a\\\\b"},
-             Case{u"\b\f\n\r\t", u"\\b\\f\\n\\r\\t"},
-             Case{std::u16string(u"\0\x01\x1f", 3), u"\\u0000\\u0001\\u001f"},
-             Case{u"/ \u007f \u00e9 \u2028", u"/ \u007f \u00e9 \u2028"},
-             Case{u"", u""},
-         }) {
-        EXPECT_EQ(jsonEscape(c.text), c.expected) << json::Utf16ToUtf8(c.text);
-    }
-}
-
-TEST(JsonEscape, escapedValue_parsesBackToItself)
-{
-    const std::u16string nasty = u"x\",\"npsn\":\"99\\\u0001\u00e9\U0001F600";
-    const auto root = json::ParseJson(u"{\"v\":\"" + jsonEscape(nasty) + u"\"}");
-    ASSERT_TRUE(root);
-    EXPECT_TRUE(json::LastParseErrors().empty());
-    EXPECT_EQ(root->count(), 1u);
-    EXPECT_EQ((*root)[u"v"].asString(), nasty);
-}
-
 TEST(IsWellFormedUtf8, agreesWithDecodingAndEncodingBack)
 {
     for (const std::string& bytes : {

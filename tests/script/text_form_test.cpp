@@ -43,7 +43,7 @@ TEST(TextForm, parsedContainers_readAsCompactJson)
         {u"{ a : 1 , 'b' : [ true , null , 'x' ] , \"c\" : { } }", uR"({"a":1,"b":[true,null,"x"],"c":{}})"},
         {u"[1.50, -2, 3e2, [[[]]]]", u"[1.50,-2,300,[[[]]]]"},
         {uR"(["q\"uote", "back\\slash", "tab\tline\nfeed\rbell\u0007\b\f", "\u00e9\ud83d\ude00"])",
-         u"[\"q\\\"uote\",\"back\\\\slash\",\"tab\\tline\\nfeed\\rbell\\u0007\\b\\f\",\"\u00e9\U0001F600\"]"},
+         u"[\"q\\\"uote\",\"back\\\\slash\",\"tab\\u0009line\\u000afeed\\u000dbell\\u0007\\u0008\\u000c\",\"\u00e9\U0001F600\"]"},
     };
     for (const Case& c : cases) {
         const auto root = json::ParseJson(c.source);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace json {
+
+// Appends `text` as the inside of a JSON string: a double quote and a backslash get a backslash before
+// them, every control character U+0000 to U+001F becomes \u00XX (lower-case hex), everything else stays
+// as it is. Parsing the result between quotes gives `text` back, and nothing in it can end the string.
+void appendJsonEscaped(std::u16string& out, std::u16string_view text);
+std::u16string jsonEscaped(std::u16string_view text);
+
+} // namespace json
