@@ -5,41 +5,15 @@
 //   json_peak_memory {utf8|decode|nlohmann} FILE
 
 #include "bench_data.h"
+#include "process_memory.h"
 
 #include "json/json.h"
 #include "json/utf8.h"
 
 #include <nlohmann/json.hpp>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-
-namespace {
-
-long peakKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// The resident set now, not the peak.
-long currentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

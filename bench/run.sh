@@ -5,13 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions=${1:-5}
-data=bench-data
-out=build-bench/results
-shared=${MTH_SHARED_DIR:-$(cd .. && pwd)/shared}
-
-make bench >/dev/null
-[ -f "$data/table_100MB_compact.json" ] || python3 "$shared/tools/gen_table.py" "$data" >/dev/null
-mkdir -p "$out"
+source bench/common.sh
 
 build-bench/bench/json_bench --data="$data" --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$out/throughput.json" \

@@ -6,28 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions=${1:-3}
-data=bench-data
-out=build-bench/results
-shared=${MTH_SHARED_DIR:-$(cd .. && pwd)/shared}
-
-make bench >/dev/null
-[ -f "$data/table_100MB_compact.json" ] || python3 "$shared/tools/gen_table.py" "$data" >/dev/null
-mkdir -p "$out"
-median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
-field() { sed -n "s/^\(.* \)\{0,1\}$1=\([^ ]*\).*/\2/p"; }
+source bench/common.sh
 
 echo "| table | run s | peak RSS MiB | RSS / table | longest gap ms (parse) | longest other gap ms |"
 echo "|---|---|---|---|---|---|"
 for size in 10 100; do
     table="$data/table_${size}MB_compact.json"
-    build-bench/sandbox/murenta-sandbox --local-port 0 --server-port 0 --quiet --record-limit 0 \
-        --endpoints getTabel --table getTabel="$table" >"$out/sandbox_run.txt" &
-    sandbox=$!
-    trap 'kill $sandbox 2>/dev/null || true' EXIT
-    until grep -q '^user ' "$out/sandbox_run.txt" 2>/dev/null; do
-        kill -0 $sandbox || { echo "the sandbox did not start" >&2; exit 1; }
-        sleep 0.1
-    done
+    start_sandbox "$out/sandbox_run.txt" --endpoints getTabel --table getTabel="$table"
     value() { awk -v key="$1" '$1 == key { print $2 }' "$out/sandbox_run.txt"; }
     : >"$out/run_$size.txt"
     for ((i = 0; i < repetitions; i++)); do

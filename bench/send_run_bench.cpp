@@ -8,6 +8,8 @@
 // The longest gap is the table's row-count parse on the UI thread; the next longest is the longest
 // while waiting on the network or doing anything else.
 
+#include "process_memory.h"
+
 #include "app/console_view.h"
 #include "app/start_sequence.h"
 #include "app/sync_run.h"
@@ -17,8 +19,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -72,11 +72,9 @@ int main(int argc, char** argv)
     lateness.push_back(clock.nsecsElapsed() - lastTurn - kTimerNs);
     turns.stop();
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::sort(lateness.rbegin(), lateness.rend());
     const auto ms = [&](std::size_t i) { return i < lateness.size() ? static_cast<double>(lateness[i]) / 1e6 : 0.0; };
-    std::printf("seconds=%.3f peak_rss_kib=%ld longest_gap_ms=%.1f other_gap_ms=%.1f outcome=%s\n", seconds,
-                usage.ru_maxrss, ms(0), ms(1), outcome == app::RunOutcome::Done ? "done" : "not-done");
+    std::printf("seconds=%.3f peak_rss_kib=%ld longest_gap_ms=%.1f other_gap_ms=%.1f outcome=%s\n", seconds, peakKiB(),
+                ms(0), ms(1), outcome == app::RunOutcome::Done ? "done" : "not-done");
     return outcome == app::RunOutcome::Done ? 0 : 1;
 }

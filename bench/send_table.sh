@@ -6,30 +6,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions=${1:-3}
-data=bench-data
-out=build-bench/results
-shared=${MTH_SHARED_DIR:-$(cd .. && pwd)/shared}
+source bench/common.sh
 
-make bench >/dev/null
-[ -f "$data/table_100MB_compact.json" ] || python3 "$shared/tools/gen_table.py" "$data" >/dev/null
-mkdir -p "$out"
-
-build-bench/sandbox/murenta-sandbox --local-port 0 --server-port 0 --quiet --record-limit 0 \
-    --table getTabel10=$data/table_10MB_compact.json --table getTabel100=$data/table_100MB_compact.json \
-    >"$out/sandbox.txt" &
-sandbox=$!
-trap 'kill $sandbox 2>/dev/null || true' EXIT
-until grep -q '^user ' "$out/sandbox.txt" 2>/dev/null; do
-    kill -0 $sandbox || { echo "the sandbox did not start" >&2; exit 1; }
-    sleep 0.1
-done
+start_sandbox "$out/sandbox.txt" --table getTabel10="$data/table_10MB_compact.json" \
+    --table getTabel100="$data/table_100MB_compact.json"
 server=$(awk '/^regional-server /{print $2}' "$out/sandbox.txt")
 local=$(awk '/^local-service /{print $2}' "$out/sandbox.txt")
 npsn=$(awk '/^npsn /{print $2}' "$out/sandbox.txt")
 token=$(awk '/^token /{print $2}' "$out/sandbox.txt")
 
-median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
-field() { sed -n "s/^\(.* \)\{0,1\}$1=\([^ ]*\).*/\2/p"; }
 
 echo "| table | SendTable s | curl s | ParseJsonUtf8 s | ratio to curl+parse | peak RSS MiB | RSS / table | longest gap ms | next gap ms |"
 echo "|---|---|---|---|---|---|---|---|---|"

@@ -8,6 +8,8 @@
 // Prints one line: seconds=… parse_seconds=… peak_rss_kib=… base_rss_kib=… longest_gap_ms=…
 // other_gap_ms=… result=…
 
+#include "process_memory.h"
+
 #include "client/http_exchange.h"
 
 #include "json/json.h"
@@ -15,8 +17,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,25 +31,6 @@ public:
     void messageBox(std::u16string_view, std::optional<std::u16string_view>, platform::MessageIcon) override {}
     std::u16string inputBox(std::u16string_view, std::u16string_view, std::u16string_view) override { return {}; }
 };
-
-long peakKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-long currentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
 
 std::u16string u16(const char* text)
 {
