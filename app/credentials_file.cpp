@@ -1,5 +1,6 @@
 #include "app/credentials_file.h"
 
+#include "platform/qt_text.h"
 #include "json/json_escape.h"
 #include "json/utf8.h"
 
@@ -10,20 +11,6 @@
 
 namespace app {
 namespace {
-
-int hexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    return -1;
-}
 
 // The escape sequence at `at` (just past a backslash): the decoded unit and the characters it took, or
 // nothing when it is no escape we know.
@@ -53,7 +40,7 @@ std::optional<std::pair<char16_t, std::size_t>> decodeEscape(std::u16string_view
         }
         int value = 0;
         for (std::size_t k = 1; k <= 4; ++k) {
-            const int digit = hexDigit(text[at + k]);
+            const int digit = json::hexDigitValue(text[at + k]);
             if (digit < 0) {
                 return std::nullopt;
             }

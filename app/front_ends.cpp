@@ -7,6 +7,7 @@
 #include "app/window_state.h"
 #include "client/http_exchange.h"
 #include "platform/program_directory.h"
+#include "platform/qt_text.h"
 #include "json/utf8.h"
 
 #include <QApplication>
@@ -16,10 +17,7 @@
 namespace app {
 namespace {
 
-std::u16string toU16(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
+using platform::toU16;
 
 client::ClientSettings clientSettings(const ProgramOptions& options)
 {

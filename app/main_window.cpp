@@ -3,6 +3,7 @@
 #include "app/form_controls.h"
 #include "platform/browser.h"
 #include "platform/qt_dialogs.h"
+#include "platform/qt_text.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,6 +17,9 @@
 
 namespace app {
 namespace {
+
+using platform::toQString;
+using platform::toU16;
 
 constexpr double kTwipsPerPixel = 15.0;
 constexpr int kProgressBackgroundWidth = 4400; // twips
@@ -43,16 +47,6 @@ QFont uiFont(double points, bool bold = false)
 QColor toQColor(Color color)
 {
     return {redOf(color), greenOf(color), blueOf(color)};
-}
-
-QString toQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::u16string toU16(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
 void setTextColor(QWidget* widget, const QColor& color)

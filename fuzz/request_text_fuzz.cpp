@@ -3,25 +3,14 @@
 // text parses back to itself inside a string; the UTF-8 check agrees with decoding and encoding back.
 
 #include "client/request_text.h"
-#include "json/json_escape.h"
 
 #include "json/json.h"
+#include "json/json_escape.h"
 #include "json/utf8.h"
 
 #include <cstdlib>
 
 namespace {
-
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    return -1;
-}
 
 bool isUnreserved(char16_t c)
 {
@@ -49,9 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < encoded.size(); ++i) {
         if (isUnreserved(encoded[i])) {
             decoded += static_cast<char>(encoded[i]);
-        } else if (encoded[i] == u'%' && i + 2 < encoded.size() && hexValue(encoded[i + 1]) >= 0 &&
-                   hexValue(encoded[i + 2]) >= 0) {
-            decoded += static_cast<char>(hexValue(encoded[i + 1]) * 16 + hexValue(encoded[i + 2]));
+        } else if (encoded[i] == u'%' && i + 2 < encoded.size() && json::hexDigitValue(encoded[i + 1]) >= 0 &&
+                   json::hexDigitValue(encoded[i + 2]) >= 0) {
+            decoded +=
+                static_cast<char>(json::hexDigitValue(encoded[i + 1]) * 16 + json::hexDigitValue(encoded[i + 2]));
             i += 2;
         } else {
             std::abort();

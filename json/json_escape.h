@@ -11,4 +11,13 @@ namespace json {
 void appendJsonEscaped(std::u16string& out, std::u16string_view text);
 std::u16string jsonEscaped(std::u16string_view text);
 
+// The value of a hexadecimal digit (either letter case), or -1 for any other character.
+constexpr int hexDigitValue(char32_t c) noexcept
+{
+    return c >= U'0' && c <= U'9'   ? static_cast<int>(c - U'0')
+           : c >= U'a' && c <= U'f' ? static_cast<int>(c - U'a') + 10
+           : c >= U'A' && c <= U'F' ? static_cast<int>(c - U'A') + 10
+                                    : -1;
+}
+
 } // namespace json

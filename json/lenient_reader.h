@@ -5,6 +5,7 @@
 // the parse error text, and raises the failures that end a parse (RaisedFailure) to the object or array
 // reading the current member or element, which records its line and returns what it holds.
 
+#include "json/json_escape.h"
 #include "json/json_value.h"
 #include "json/parse_state.h"
 #include "json/string_builder.h"
@@ -309,10 +310,7 @@ void LenientReader<Source>::readEscape()
         bool inDigits = true;
         for (int k = 0; k < 4 && !m_src.atEnd(); ++k) {
             const char16_t h = m_src.peek();
-            const int digit = (h >= u'0' && h <= u'9')   ? h - u'0'
-                              : (h >= u'a' && h <= u'f') ? h - u'a' + 10
-                              : (h >= u'A' && h <= u'F') ? h - u'A' + 10
-                                                         : -1;
+            const int digit = hexDigitValue(h);
             inDigits = inDigits && digit >= 0;
             if (inDigits) {
                 value = value * 16 + static_cast<std::uint32_t>(digit);

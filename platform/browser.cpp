@@ -1,5 +1,7 @@
 #include "platform/browser.h"
 
+#include "platform/qt_text.h"
+
 #include <QDesktopServices>
 #include <QString>
 #include <QUrl>
@@ -8,7 +10,7 @@ namespace platform {
 
 bool DesktopBrowser::openUrl(std::u16string_view url)
 {
-    const QUrl address(QString::fromUtf16(url.data(), static_cast<qsizetype>(url.size())), QUrl::StrictMode);
+    const QUrl address(toQString(url), QUrl::StrictMode);
     return address.isValid() && !address.isRelative() && QDesktopServices::openUrl(address);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/http_request.h"
 
+#include "platform/qt_text.h"
+
 #include "json/utf8.h"
 
 #include <QCoreApplication>
@@ -19,11 +21,6 @@ namespace {
 // Replies larger than this are received without reserving their announced length up front, so that a
 // wrong Content-Length cannot make the program ask for memory it will never use.
 constexpr qint64 kLargestReservation = qint64(1) << 30;
-
-std::u16string toU16(const QString& text)
-{
-    return text.toStdU16String();
-}
 
 QByteArray toUtf8(std::u16string_view text)
 {
@@ -176,7 +173,7 @@ void HttpRequest::setExtraCaCertificates(QList<QSslCertificate> certificates)
 void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool async)
 {
     m_method = toUtf8(method);
-    m_url = QUrl(QString::fromUtf16(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
+    m_url = QUrl(toQString(url), QUrl::TolerantMode);
     m_async = async;
     const QString scheme = m_url.scheme().toLower();
     if (!m_url.isValid() || (scheme != u"http" && scheme != u"https") || m_url.host().isEmpty()) {

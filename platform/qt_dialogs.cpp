@@ -1,5 +1,7 @@
 #include "platform/qt_dialogs.h"
 
+#include "platform/qt_text.h"
+
 #include "platform/application.h"
 
 #include <QInputDialog>
@@ -8,11 +10,6 @@
 namespace platform {
 
 namespace {
-
-QString toQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QMessageBox::Icon toQtIcon(MessageIcon icon)
 {

@@ -3,6 +3,7 @@
 #include "sandbox/tap_server.h"
 
 #include "json/json.h"
+#include "json/json_escape.h"
 #include "json/utf8.h"
 
 #include <openssl/err.h>
@@ -32,20 +33,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     });
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // %XX escapes decoded; a malformed escape stays as it is. "+" stays a plus.
 std::string percentDecode(std::string_view text)
 {
@@ -53,8 +40,8 @@ std::string percentDecode(std::string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexDigit(text[i + 1]);
-            const int lo = hexDigit(text[i + 2]);
+            const int hi = json::hexDigitValue(static_cast<unsigned char>(text[i + 1]));
+            const int lo = json::hexDigitValue(static_cast<unsigned char>(text[i + 2]));
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;
@@ -543,7 +530,8 @@ struct Sandbox::State {
             std::string bytes;
             const std::string hex = t.segments.size() > 2 ? t.segments[2] : "";
             for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-                bytes += static_cast<char>(hexDigit(hex[i]) * 16 + hexDigit(hex[i + 1]));
+                bytes += static_cast<char>(json::hexDigitValue(static_cast<unsigned char>(hex[i])) * 16 +
+                                           json::hexDigitValue(static_cast<unsigned char>(hex[i + 1])));
             }
             return Reply{200, t.segments.size() > 3 ? t.segments[3] : "text/plain", bytes, {}};
         }
