@@ -5,7 +5,7 @@
 
 std::vector<BenchInput> benchInputs(const std::filesystem::path& tableDir)
 {
-    const std::filesystem::path documents = std::filesystem::path(MTH_SHARED_DIR) / "testdata" / "bench-json";
+    const std::filesystem::path documents = std::filesystem::path(MTH_TEST_DATA_DIR) / "bench-json";
     std::vector<BenchInput> inputs;
     for (const char* name : {"canada", "citm_catalog", "twitter"}) {
         inputs.push_back({name, documents / (std::string(name) + ".json")});

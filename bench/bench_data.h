@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-// The benchmark inputs: the real-world documents of the shared test data and the generated table
-// replies (python3 ../shared/tools/gen_table.py DIR).
+// The benchmark inputs: the real-world documents of tests/data/bench-json and the generated table
+// replies (python3 tools/gen_table.py DIR).
 struct BenchInput {
     std::string name;
     std::filesystem::path path;

@@ -2,10 +2,14 @@
 # offers the helpers they share. Expects to run from the repository's root.
 data=bench-data
 out=build-bench/results
-shared=${MTH_SHARED_DIR:-$(cd .. && pwd)/shared}
 
 make bench >/dev/null
-[ -f "$data/table_100MB_compact.json" ] || python3 "$shared/tools/gen_table.py" "$data" >/dev/null
+if [ ! -f "$data/table_100MB_compact.json" ]; then
+    python3 tools/gen_table.py "$data" >/dev/null
+    # The generator is deterministic: its output must be the tables every published figure was measured on.
+    diff -u tools/gen_table.MANIFEST.txt "$data/MANIFEST.txt" >&2 ||
+        { echo "the generated tables differ from tools/gen_table.MANIFEST.txt" >&2; exit 1; }
+fi
 mkdir -p "$out"
 
 # The median of the numbers on standard input, one per line.

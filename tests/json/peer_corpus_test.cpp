@@ -1,4 +1,4 @@
-// Runs every file of the third-party JSON corpora (read in place from the shared test data) through
+// Runs every file of the third-party JSON corpora (tests/data, read in place) through
 // both parse entry points.
 
 #include "json/json.h"
@@ -17,7 +17,7 @@ using namespace json;
 
 namespace {
 
-const fs::path kTestData = fs::path(MTH_SHARED_DIR) / "testdata";
+const fs::path kTestData = fs::path(MTH_TEST_DATA_DIR);
 
 std::string readBytes(const fs::path& path)
 {
@@ -89,7 +89,7 @@ const std::map<std::string, std::u16string> kRefusedByDesign = {
 TEST(PeerCorpus, acceptedFiles_parseCleanUnlessRefusedByDesign)
 {
     const std::vector<fs::path> files = filesUnder(kTestData / "JSONTestSuite", "y_");
-    ASSERT_EQ(files.size(), 95u) << "shared test data missing at " << kTestData;
+    ASSERT_EQ(files.size(), 95u) << "test data missing at " << kTestData;
     std::size_t clean = 0;
     for (const fs::path& file : files) {
         const Outcome outcome = parseBothWays(file);
