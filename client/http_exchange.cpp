@@ -1,5 +1,6 @@
 #include "client/http_exchange.h"
 
+#include "client/failure_description.h"
 #include "client/request_text.h"
 #include "platform/http_request.h"
 
@@ -7,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -15,6 +17,27 @@ namespace client {
 namespace {
 
 constexpr char16_t kCanceled[] = u"The operation has been canceled";
+
+bool startsWithBase(std::u16string_view url, std::u16string_view base)
+{
+    if (base.empty() || !url.starts_with(base)) {
+        return false;
+    }
+    const std::u16string_view rest = url.substr(base.size());
+    return rest.empty() || rest.front() == u'/' || rest.front() == u'?';
+}
+
+// Scheme, host and port of an address, or the whole text when it has none of them.
+std::u16string originOf(std::u16string_view url)
+{
+    const QUrl parsed(QString::fromUtf16(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
+    if (!parsed.isValid() || parsed.host().isEmpty()) {
+        return std::u16string(url);
+    }
+    return parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+        .toString()
+        .toStdU16String();
+}
 
 QByteArray utf8Bytes(std::u16string_view text)
 {
@@ -65,6 +88,17 @@ std::u16string Client::localUrl(std::u16string_view endpoint, std::u16string_vie
     return m_settings.localBase + u"/WebService/" + percentEncode(endpoint) + u"?npsn=" + percentEncode(npsn);
 }
 
+Client::Reply Client::failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const
+{
+    ServiceAddress where{Service::RegionalServer, originOf(url)};
+    if (startsWithBase(url, m_settings.localBase)) {
+        where = {Service::LocalMurenta, m_settings.localBase};
+    } else if (startsWithBase(url, m_settings.serverBase)) {
+        where.address = m_settings.serverBase;
+    }
+    return {{}, {}, describeFailure(kind, where, detail)};
+}
+
 void Client::cancelAll()
 {
     m_cancelled = true;
@@ -78,7 +112,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
                                std::optional<std::u16string_view> token, std::optional<QByteArray> body)
 {
     if (m_cancelled) {
-        return {{}, {}, kCanceled};
+        return failed(platform::FailureKind::Canceled, url, kCanceled);
     }
     if (!m_setupError.empty()) {
         return {{}, {}, m_setupError};
@@ -88,6 +122,13 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     request.setTimeouts(t.resolve, t.connect, t.send, t.receive);
     request.setExtraCaCertificates(m_extraCa);
     request.Open(method, url, true);
+    if (m_progressObserver) {
+        request.setProgressHandler([this, url, received = qint64(0), sent = qint64(0)](qint64 in, qint64 out) mutable {
+            received = in >= 0 ? in : received;
+            sent = out >= 0 ? out : sent;
+            m_progressObserver({url, received, sent});
+        });
+    }
     if (token) {
         request.SetRequestHeader(u"Authorization", u"Bearer " + std::u16string(*token));
     }
@@ -107,7 +148,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     m_inFlight.erase(std::find(m_inFlight.begin(), m_inFlight.end(), &request));
 
     if (status == platform::WaitStatus::Failed) {
-        return {{}, {}, request.failure()};
+        return failed(request.failureKind(), url, request.failure());
     }
     return {request.takeResponseBody(), request.responseCharset(), {}};
 }

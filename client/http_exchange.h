@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@
 
 namespace platform {
 class HttpRequest;
+enum class FailureKind;
 }
 
 namespace client {
@@ -45,6 +47,13 @@ struct Timeouts {
     std::chrono::milliseconds connect{5000};
     std::chrono::milliseconds send{15000};
     std::chrono::milliseconds receive{30000};
+};
+
+// How far the request under way has come: its address and the bytes received and sent so far.
+struct TransferProgress {
+    std::u16string_view url;
+    std::int64_t received = 0;
+    std::int64_t sent = 0;
 };
 
 struct ClientSettings {
@@ -74,7 +83,9 @@ public:
     // One request: method and full address; with a token the header "Authorization: Bearer " + token
     // comes first, then "Content-Type: application/json" (on every request, GETs included); the body
     // is sent as UTF-8. Returns the reply body decoded as its charset says (UTF-8 when it names none),
-    // whatever the status, or "Error: " + a description of the transport failure.
+    // whatever the status, or "Error: " + a description of the transport failure in Indonesian that
+    // names the service (the local Murenta service when the address starts with the local base, else
+    // the Tervalis server) with its address, and the cause (see client/failure_description.h).
     std::u16string HttpExchange(std::u16string_view method, std::u16string_view url,
                                 std::optional<std::u16string_view> token = std::nullopt,
                                 std::optional<std::u16string_view> body = std::nullopt);
@@ -114,10 +125,16 @@ public:
     // rounded half to even, or a text of digits), 0 when it is anything else or the fetch failed.
     std::int64_t LastRowCount() const { return m_lastRowCount; }
 
-    // Ends the exchange in flight at once and refuses every later one: they all give
-    // "Error: The operation has been canceled". For closing the program mid-request.
+    // Ends the exchange in flight at once and refuses every later one: they all give "Error: " + the
+    // cancelled-request description. For closing the program mid-request.
     void cancelAll();
     bool isCancelled() const { return m_cancelled; }
+
+    // Told of every exchange's progress as bytes arrive or leave; empty for none.
+    void setProgressObserver(std::function<void(const TransferProgress&)> observer)
+    {
+        m_progressObserver = std::move(observer);
+    }
 
 private:
     struct Reply {
@@ -133,6 +150,7 @@ private:
     Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray body);
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
+    Reply failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const;
 
     ClientSettings m_settings;
     platform::Dialogs& m_dialogs;
@@ -140,6 +158,7 @@ private:
     QList<QSslCertificate> m_extraCa;
     std::vector<platform::HttpRequest*> m_inFlight; // innermost last: events may start an exchange inside one
     bool m_cancelled = false;
+    std::function<void(const TransferProgress&)> m_progressObserver;
     std::u16string m_operatorPassword;
     std::int64_t m_lastRowCount = 0;
 };

@@ -91,6 +91,31 @@ std::u16string describe(const QNetworkReply& reply, bool replyStarted)
     }
 }
 
+FailureKind certificateFailure(const std::vector<QSslError::SslError>& errors)
+{
+    if (errors.empty()) {
+        return FailureKind::TlsFailed;
+    }
+    const bool mismatch = std::find(errors.begin(), errors.end(), QSslError::HostNameMismatch) != errors.end();
+    return mismatch && errors.size() == 1 ? FailureKind::CertificateMismatch : FailureKind::CertificateUntrusted;
+}
+
+FailureKind kindOf(const QNetworkReply& reply, bool replyStarted, const std::vector<QSslError::SslError>& sslErrors)
+{
+    switch (reply.error()) {
+    case QNetworkReply::HostNotFoundError:
+        return FailureKind::NameNotResolved;
+    case QNetworkReply::ConnectionRefusedError:
+        return FailureKind::Refused;
+    case QNetworkReply::RemoteHostClosedError:
+        return replyStarted ? FailureKind::ConnectionDropped : FailureKind::ClosedWithoutReply;
+    case QNetworkReply::SslHandshakeFailedError:
+        return certificateFailure(sslErrors);
+    default:
+        return FailureKind::Other;
+    }
+}
+
 QByteArray charsetOf(const QByteArray& contentType)
 {
     for (const QByteArray& part : contentType.split(';')) {
@@ -130,7 +155,7 @@ CaCertificates loadCaFile(const QString& path)
     CaCertificates result;
     result.certificates = QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
     if (result.certificates.isEmpty()) {
-        result.error = u"No CA certificate could be read from " + toU16(path);
+        result.error = u"Sertifikat CA tidak dapat dibaca dari " + toU16(path);
     }
     return result;
 }
@@ -178,6 +203,7 @@ void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool
     const QString scheme = m_url.scheme().toLower();
     if (!m_url.isValid() || (scheme != u"http" && scheme != u"https") || m_url.host().isEmpty()) {
         m_setupFailure = u"The address is not a valid http or https URL: " + std::u16string(url);
+        m_setupFailureKind = FailureKind::InvalidAddress;
     }
 }
 
@@ -188,6 +214,7 @@ void HttpRequest::SetRequestHeader(std::u16string_view name, std::u16string_view
     if (m_setupFailure.empty() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
         m_setupFailure =
             u"The request header " + std::u16string(name) + u" holds a line break or a NUL character and was not sent";
+        m_setupFailureKind = FailureKind::HeaderRefused;
     }
     m_headers.emplace_back(std::move(n), std::move(v));
 }
@@ -208,7 +235,7 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         return;
     }
     if (!m_setupFailure.empty()) {
-        fail(std::exchange(m_setupFailure, {}));
+        fail(m_setupFailureKind, std::exchange(m_setupFailure, {}));
         return;
     }
     QNetworkRequest request(m_url);
@@ -268,6 +295,7 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         }
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] {
+        m_replyStarted = true;
         enterReceive();
         bool known = false;
         const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
@@ -281,6 +309,21 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         readAvailable();
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onFinished(); });
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this](const QList<QSslError>& errors) {
+        for (const QSslError& error : errors) {
+            m_sslErrors.push_back(error.error());
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [this](qint64 received, qint64) {
+        if (m_progressHandler) {
+            m_progressHandler(received, -1);
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [this](qint64 sent, qint64) {
+        if (m_progressHandler) {
+            m_progressHandler(-1, sent);
+        }
+    });
     arm(Phase::Resolve);
 
     if (!m_async) {
@@ -348,20 +391,21 @@ void HttpRequest::onFinished()
     readAvailable();
     m_phase = Phase::Done;
     if (m_cancelled) {
-        fail(u"The operation has been canceled");
+        fail(FailureKind::Canceled, u"The operation has been canceled");
     } else if (m_timedOutIn != Phase::Idle) {
         switch (m_timedOutIn) {
         case Phase::Resolve:
-            fail(u"The operation timed out while resolving the server name");
+            fail(FailureKind::ResolveTimeout, u"The operation timed out while resolving the server name");
             break;
         case Phase::Connect:
-            fail(u"The operation timed out while connecting to the server");
+            fail(FailureKind::ConnectTimeout, u"The operation timed out while connecting to the server");
             break;
         case Phase::Send:
-            fail(u"The operation timed out while sending the request");
+            fail(FailureKind::SendTimeout, u"The operation timed out while sending the request");
             break;
         default:
-            fail(u"The operation timed out while waiting for the reply");
+            fail(m_replyStarted ? FailureKind::ReplyStalled : FailureKind::SilentServer,
+                 u"The operation timed out while waiting for the reply");
             break;
         }
     } else {
@@ -370,7 +414,7 @@ void HttpRequest::onFinished()
         if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
             m_finished = true;
         } else {
-            fail(describe(*m_reply, status.isValid()));
+            fail(kindOf(*m_reply, status.isValid(), m_sslErrors), describe(*m_reply, status.isValid()));
         }
     }
     if (m_waitLoop) {
@@ -378,8 +422,9 @@ void HttpRequest::onFinished()
     }
 }
 
-void HttpRequest::fail(std::u16string description)
+void HttpRequest::fail(FailureKind kind, std::u16string description)
 {
+    m_failureKind = kind;
     m_timer.stop();
     m_phase = Phase::Done;
     m_finished = true;
@@ -399,14 +444,14 @@ void HttpRequest::abort()
     if (m_reply) {
         m_reply->abort();
     } else {
-        fail(u"The operation has been canceled");
+        fail(FailureKind::Canceled, u"The operation has been canceled");
     }
 }
 
 WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
 {
     if (!m_finished && m_phase == Phase::Idle) {
-        fail(u"The request was never sent");
+        fail(FailureKind::Other, u"The request was never sent");
     }
     if (!m_finished) {
         QEventLoop loop;

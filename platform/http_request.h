@@ -20,16 +20,18 @@
 //
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
 // body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
-// cancelled) and come as a description in English.
+// cancelled): a kind, for the caller to word, and a technical description in English.
 
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
+#include <QSslError>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +43,28 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace platform {
+
+// What ended a request that failed.
+enum class FailureKind {
+    None,
+    InvalidAddress,       // not an absolute http or https URL; nothing was sent
+    HeaderRefused,        // a header held a line break or a NUL; nothing was sent
+    NameNotResolved,      // the host name does not exist
+    ResolveTimeout,       // the host name look-up outlasted its time-out
+    Refused,              // nothing listens at the address
+    ConnectTimeout,       // the connection, TLS handshake included, outlasted its time-out
+    CertificateUntrusted, // the server's certificate chain is not trusted (unknown CA, self-signed, expired)
+    CertificateMismatch,  // the certificate was issued for another host name
+    TlsFailed,            // another TLS failure
+    SendTimeout,          // writing the request body paused longer than its time-out
+    SilentServer,         // no reply data within the receive time-out after the request was sent
+    ReplyStalled,         // the reply began, then paused longer than the receive time-out
+    SlowTransfer,         // the transfer went on too slowly to finish in reasonable time
+    ClosedWithoutReply,   // the server closed the connection before any reply
+    ConnectionDropped,    // the connection broke during the reply
+    Canceled,             // abort(), or the application is quitting
+    Other,                // anything else; the description says what
+};
 
 enum class WaitStatus {
     Pending,  // the time passed first; the request goes on
@@ -78,6 +102,13 @@ public:
     bool isFinished() const { return m_finished; }
     // What went wrong, once WaitForResponse said Failed; empty otherwise.
     const std::u16string& failure() const { return m_failure; }
+    FailureKind failureKind() const { return m_failureKind; }
+    // Called as reply bytes arrive and as body bytes are written, with the running totals; for showing
+    // progress. Set before Send.
+    void setProgressHandler(std::function<void(qint64 received, qint64 sent)> handler)
+    {
+        m_progressHandler = std::move(handler);
+    }
     // The reply body decoded as its Content-Type charset says (UTF-8 when it names none or one Qt
     // does not know); empty before completion.
     std::u16string ResponseText() const;
@@ -94,7 +125,7 @@ private:
     void enterReceive();
     void readAvailable();
     void onFinished();
-    void fail(std::u16string description);
+    void fail(FailureKind kind, std::u16string description);
 
     std::chrono::milliseconds m_resolveTimeout{5000};
     std::chrono::milliseconds m_connectTimeout{5000};
@@ -118,6 +149,11 @@ private:
     bool m_cancelled = false;
     bool m_finished = false;
     std::u16string m_failure;
+    FailureKind m_failureKind = FailureKind::None;
+    FailureKind m_setupFailureKind = FailureKind::None;
+    std::vector<QSslError::SslError> m_sslErrors;
+    bool m_replyStarted = false;
+    std::function<void(qint64, qint64)> m_progressHandler;
     QByteArray m_body;
     QByteArray m_charset;
 };

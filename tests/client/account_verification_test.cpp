@@ -111,8 +111,9 @@ TEST_F(CheckEmailTest, localServiceDown_showsTheErrorText)
     client::Client c(settings, dialogs);
     EXPECT_EQ(c.CheckEmail(npsn, token, u"operator@smpn1-sukamaju.sch.id"), u"tidak valid");
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text,
-              u"Error: A connection with the server could not be established (connection refused)");
+    EXPECT_EQ(dialogs.shown[0].text, u"Error: Layanan Murenta lokal (" + u16(local) +
+                                         u") tidak dapat dihubungi: koneksi ditolak. Pastikan aplikasi Murenta "
+                                         u"sedang berjalan.");
     EXPECT_TRUE(c.OperatorPassword().empty());
 }
 

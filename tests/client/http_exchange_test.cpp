@@ -128,24 +128,30 @@ TEST_F(HttpExchangeTest, transportFailures_giveErrorTexts)
     for (int i = 0; i < 5; ++i) {
         longName += std::string(60, 'n') + ".";
     }
+    const std::u16string closed = u16("http://127.0.0.1:" + std::to_string(closedPort()));
+    const std::u16string server = u"Server Tervalis (" + serverUrl("") + u")";
     struct Case {
         const char* name;
         std::u16string url;
         std::u16string expected;
     };
     for (const Case& c : {
-             Case{"refused", u16("http://127.0.0.1:" + std::to_string(closedPort()) + "/x"),
-                  u"Error: A connection with the server could not be established (connection refused)"},
+             Case{"refused", closed + u"/x",
+                  u"Error: Server Tervalis (" + closed +
+                      u") tidak dapat dihubungi: koneksi ditolak. Periksa koneksi internet, lalu coba lagi."},
              Case{"unresolvable", u16("http://" + longName + "example/x"),
-                  u"Error: The server name or address could not be resolved"},
+                  u"Error: Server Tervalis (" + u16("http://" + longName + "example") +
+                      u") tidak dapat dihubungi: nama alamatnya tidak ditemukan. Periksa alamat dan koneksi internet."},
              Case{"no reply", serverUrl("/behaviour/never"),
-                  u"Error: The operation timed out while waiting for the reply"},
+                  u"Error: " + server + u" tidak menjawab dalam batas waktu."},
+             Case{"stalled mid-reply", serverUrl("/behaviour/stall"),
+                  u"Error: Balasan dari " + server + u" terhenti di tengah jalan melewati batas waktu."},
              Case{"dropped mid-reply", serverUrl("/behaviour/drop"),
-                  u"Error: The connection with the server was terminated abnormally"},
+                  u"Error: Koneksi dengan " + server + u" terputus di tengah jalan."},
              Case{"not a URL", u"tidak ada alamat",
-                  u"Error: The address is not a valid http or https URL: tidak ada alamat"},
+                  u"Error: Alamat Server Tervalis (tidak ada alamat) bukan alamat http atau https yang sah."},
              Case{"other scheme", u"ftp://127.0.0.1/x",
-                  u"Error: The address is not a valid http or https URL: ftp://127.0.0.1/x"},
+                  u"Error: Alamat Server Tervalis (ftp://127.0.0.1) bukan alamat http atau https yang sah."},
          }) {
         EXPECT_EQ(client->HttpExchange(u"GET", c.url), c.expected) << c.name;
     }
@@ -155,7 +161,8 @@ TEST_F(HttpExchangeTest, lineBreakInToken_refusedBeforeAnythingIsSent)
 {
     const std::u16string reply =
         client->HttpExchange(u"GET", serverUrl("/behaviour/status?code=200"), u"abc\r\nX-Injected: yes");
-    EXPECT_EQ(reply, u"Error: The request header Authorization holds a line break or a NUL character and was not sent");
+    EXPECT_EQ(reply, u"Error: Permintaan ke Server Tervalis (" + serverUrl("") +
+                         u") tidak dikirim: header Authorization berisi baris baru atau karakter NUL.");
     EXPECT_TRUE(server->requests().empty());
 }
 
@@ -173,9 +180,9 @@ TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
     for (const Case& c : {
              Case{"trusted CA", certs.serverCertFile, certs.serverKeyFile, certs.caFile, u"{\"success\":true"},
              Case{"CA not trusted", certs.serverCertFile, certs.serverKeyFile, "",
-                  u"Error: A security error occurred (SSL handshake failed"},
+                  u" ditolak: sertifikat keamanannya tidak dipercaya. Periksa tanggal dan jam komputer."},
              Case{"other host name", certs.otherHostCertFile, certs.otherHostKeyFile, certs.caFile,
-                  u"Error: A security error occurred (SSL handshake failed"},
+                  u" ditolak: sertifikat keamanannya diterbitkan untuk nama server lain."},
          }) {
         sandbox::Options options;
         options.tlsCertFile = c.cert;
@@ -185,7 +192,10 @@ TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
         startSandbox(options, settings);
         ASSERT_EQ(server->serverUrl().rfind("https://", 0), 0u);
         const std::u16string reply = client->GetSetting(u"versi");
-        EXPECT_EQ(reply.substr(0, c.expectedStart.size()), c.expectedStart) << c.name << ": " << u8(reply);
+        const std::u16string expected = c.expectedStart.starts_with(u"{")
+                                            ? c.expectedStart
+                                            : u"Error: Server Tervalis (" + serverUrl("") + u")" + c.expectedStart;
+        EXPECT_EQ(reply.substr(0, expected.size()), expected) << c.name << ": " << u8(reply);
         const bool reached = !server->requests(sandbox::Side::Regional).empty();
         EXPECT_EQ(reached, c.caFile == certs.caFile && c.cert == certs.serverCertFile) << c.name;
     }
@@ -196,8 +206,8 @@ TEST_F(HttpExchangeTest, unreadableCaFile_failsEveryExchangeWithoutSending)
     client::ClientSettings settings;
     settings.caFile = u"/nonexistent/ca.pem";
     startSandbox({}, settings);
-    EXPECT_EQ(client->setupError(), u"No CA certificate could be read from /nonexistent/ca.pem");
-    EXPECT_EQ(client->GetSetting(u"versi"), u"Error: No CA certificate could be read from /nonexistent/ca.pem");
+    EXPECT_EQ(client->setupError(), u"Sertifikat CA tidak dapat dibaca dari /nonexistent/ca.pem");
+    EXPECT_EQ(client->GetSetting(u"versi"), u"Error: Sertifikat CA tidak dapat dibaca dari /nonexistent/ca.pem");
     EXPECT_TRUE(server->requests().empty());
 }
 
@@ -232,11 +242,12 @@ TEST_F(HttpExchangeTest, cancelAll_endsTheWaitAtOnceAndRefusesLaterExchanges)
     QTimer::singleShot(100, [this] { client->cancelAll(); });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(client->HttpExchange(u"GET", serverUrl("/behaviour/never")), u"Error: The operation has been canceled");
+    const std::u16string canceled = u"Error: Permintaan ke Server Tervalis (" + serverUrl("") + u") dibatalkan.";
+    EXPECT_EQ(client->HttpExchange(u"GET", serverUrl("/behaviour/never")), canceled);
     EXPECT_LT(clock.elapsed(), 1000); // the receive time-out is 1500 ms
     EXPECT_TRUE(client->isCancelled());
     server->clearRequests();
-    EXPECT_EQ(client->GetSetting(u"versi"), u"Error: The operation has been canceled");
+    EXPECT_EQ(client->GetSetting(u"versi"), canceled);
     EXPECT_TRUE(server->requests().empty());
 }
 
@@ -264,7 +275,7 @@ TEST_F(HttpExchangeTest, slow_silentServer_failsAfterTheRealReceiveTimeout)
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(real.HttpExchange(u"GET", serverUrl("/behaviour/never")),
-              u"Error: The operation timed out while waiting for the reply");
+              u"Error: Server Tervalis (" + serverUrl("") + u") tidak menjawab dalam batas waktu.");
     EXPECT_GE(clock.elapsed(), 30000);
     EXPECT_LT(clock.elapsed(), 33000);
 }

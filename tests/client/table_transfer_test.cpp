@@ -130,7 +130,7 @@ TEST_F(SendTableTest, transportFailures)
         s.dropMidReply = true;
     });
     EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token),
-              u"Error: The connection with the server was terminated abnormally");
+              u"Error: Koneksi dengan Server Tervalis (" + u16(server->serverUrl()) + u") terputus di tengah jalan.");
     EXPECT_EQ(client->LastRowCount(), 24);
 }
 
@@ -205,6 +205,6 @@ TEST_F(SendTableTest, failedFetchMentioningResults_isNotTakenForAReply)
 
     EXPECT_EQ(cl.CheckEmail(npsn, token, u"x"), u"tidak valid");
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, u"Error: The address is not a valid http or https URL: "
-                                     u"results message/WebService/getPengguna?npsn=20500123");
+    EXPECT_EQ(dialogs.shown[0].text,
+              u"Error: Alamat Layanan Murenta lokal (results message) bukan alamat http atau https yang sah.");
 }

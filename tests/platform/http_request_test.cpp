@@ -306,6 +306,6 @@ TEST(DecodeBody, charsetNames)
 TEST(LoadCaFile, missingOrEmptyFile_givesError)
 {
     EXPECT_EQ(platform::loadCaFile(QStringLiteral("/nonexistent.pem")).error,
-              u"No CA certificate could be read from /nonexistent.pem");
+              u"Sertifikat CA tidak dapat dibaca dari /nonexistent.pem");
     EXPECT_FALSE(platform::loadCaFile(QStringLiteral("/dev/null")).error.empty());
 }
