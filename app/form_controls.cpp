@@ -1,9 +1,46 @@
 #include "app/form_controls.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace app {
+
+QStringList uiFontFamilies()
+{
+    return {QStringLiteral("Segoe UI"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")};
+}
+
+QFont uiFont(double points, bool bold)
+{
+    QFont font;
+    font.setFamilies(uiFontFamilies());
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+bool fitsAtEveryScale(const QFont& font, const QString& text, int width)
+{
+    for (double scale : kScaleFactors) {
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+        if (QFontMetricsF(scaled).horizontalAdvance(text) > width * scale) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QFont fittedFont(const QFont& font, const QString& text, int width)
+{
+    QFont fitted = font;
+    while (!fitsAtEveryScale(fitted, text, width) && fitted.pointSizeF() - 0.25 >= kSmallestPointSize) {
+        fitted.setPointSizeF(fitted.pointSizeF() - 0.25);
+    }
+    return fitted;
+}
+
 namespace {
 
 bool releasedInside(const QWidget& widget, const QMouseEvent& event)

@@ -1,17 +1,24 @@
 #include "app/main_window.h"
 
 #include "app/form_controls.h"
+#include "app/log_export.h"
 #include "platform/browser.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_text.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <limits>
 
@@ -34,16 +41,6 @@ QRect twipsRect(int left, int top, int width, int height)
     return {pixels(left), pixels(top), pixels(width), pixels(height)};
 }
 
-QFont uiFont(double points, bool bold = false)
-{
-    QFont font;
-    // Segoe UI where the system has it, else a close sans-serif.
-    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
 QColor toQColor(Color color)
 {
     return {redOf(color), greenOf(color), blueOf(color)};
@@ -56,6 +53,28 @@ void setTextColor(QWidget* widget, const QColor& color)
     widget->setPalette(palette);
 }
 
+// The colour of an enabled caption only: disabled, the label keeps the platform's disabled text colour
+// and is drawn greyed as the platform draws disabled labels.
+void setEnabledTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, color);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+QFont captionFont()
+{
+    return uiFont(11.25, true);
+}
+
+// Sets the text in the control's own font, or a smaller one when the text would not fit its width.
+void setFittedText(QLabel* label, const QString& text, const QFont& font)
+{
+    label->setFont(fittedFont(font, text, label->width()));
+    label->setText(text);
+}
+
 void setFill(QWidget* widget, const QColor& color)
 {
     QPalette palette = widget->palette();
@@ -66,9 +85,9 @@ void setFill(QWidget* widget, const QColor& color)
 
 QLabel* makeLabel(QWidget* parent, const QRect& geometry, const QString& text, const QFont& font)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
     label->setGeometry(geometry);
-    label->setFont(font);
+    setFittedText(label, text, font);
     return label;
 }
 
@@ -166,17 +185,25 @@ void Form1::buildControls()
     picBtnSync->setGeometry(twipsRect(300, 4400, 4000, 500));
     picBtnSync->setFill(toQColor(ColorButton));
     picBtnSync->setCursor(Qt::PointingHandCursor);
-    BtSync = new ClickableLabel(QStringLiteral("Kirim Data"), picBtnSync);
+    BtSync = new ClickableLabel(picBtnSync);
     BtSync->setObjectName(QStringLiteral("BtSync"));
     BtSync->setGeometry(twipsRect(0, 100, 4000, 300));
-    BtSync->setFont(uiFont(11.25, true));
+    setFittedText(BtSync, QStringLiteral("Kirim Data"), captionFont());
     BtSync->setAlignment(Qt::AlignCenter);
-    setTextColor(BtSync, Qt::white);
+    setEnabledTextColor(BtSync, Qt::white);
     connect(BtSync, &ClickableLabel::clicked, this, &Form1::sendLabelClicked);
     connect(picBtnSync, &ClickablePanel::clicked, this, &Form1::sendPanelClicked);
+    // Enter in a credential box does what a click on the panel does, unless the label is disabled.
+    for (QLineEdit* box : {txtToken, txtNPSN, user_OPS}) {
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (BtSync->isEnabled()) {
+                emit sendPanelClicked();
+            }
+        });
+    }
 
     lblMainStatus =
-        makeLabel(this, twipsRect(4700, 1200, 4500, 300), QStringLiteral("Status: MENUNGGU..."), uiFont(11.25, true));
+        makeLabel(this, twipsRect(4700, 1200, 4500, 300), QStringLiteral("Status: MENUNGGU..."), captionFont());
     lblMainStatus->setObjectName(QStringLiteral("lblMainStatus"));
     setTextColor(lblMainStatus, QColor(128, 128, 128));
 
@@ -189,14 +216,75 @@ void Form1::buildControls()
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(twipsRect(4700, 1965, 4400, 2955));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several lines can be selected (Ctrl+A, Shift or Ctrl with a click) so that they can be copied.
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setSortingEnabled(false);
+    buildLogMenu();
 
     Label6 = makeLabel(this, twipsRect(8400, 5085, 855, 300), QStringLiteral("Versi 1.0"), uiFont(9));
     Label6->setObjectName(QStringLiteral("Label6"));
+    for (auto [label, name] : {std::pair{lblAppTitle, "lblAppTitle"}, std::pair{lblAuth, "lblAuth"},
+                               std::pair{Label1, "Label1"}, std::pair{Label2, "Label2"}, std::pair{Label3, "Label3"}}) {
+        label->setObjectName(QLatin1StringView(name));
+    }
     setTextColor(Label6, QColor(128, 128, 128));
 
     txtToken->setFocus();
+}
+
+void Form1::buildLogMenu()
+{
+    m_logMenu = new QMenu(List1);
+    QAction* copyAll = m_logMenu->addAction(QStringLiteral("Salin Semua"), this, [this] { copyLogLines(false); });
+    copyAll->setObjectName(QStringLiteral("actCopyAll"));
+    QAction* save = m_logMenu->addAction(QStringLiteral("Simpan Log..."), this, &Form1::saveLog);
+    save->setObjectName(QStringLiteral("actSaveLog"));
+    List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_logMenu->popup(List1->viewport()->mapToGlobal(at)); });
+
+    // The list's own Ctrl+C copies only the current line.
+    auto* copySelection = new QAction(List1);
+    copySelection->setShortcut(QKeySequence::Copy);
+    copySelection->setShortcutContext(Qt::WidgetShortcut);
+    connect(copySelection, &QAction::triggered, this, [this] { copyLogLines(true); });
+    List1->addAction(copySelection);
+
+    m_chooseSavePath = [this](const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Simpan Log"), proposed,
+                                            QStringLiteral("File teks (*.txt)"));
+    };
+}
+
+QStringList Form1::logLines(bool selectedOnly) const
+{
+    QStringList lines;
+    for (int row = 0; row < List1->count(); ++row) {
+        const QListWidgetItem* item = List1->item(row);
+        if (!selectedOnly || item->isSelected()) {
+            lines << item->text();
+        }
+    }
+    return lines;
+}
+
+void Form1::copyLogLines(bool selectedOnly)
+{
+    QGuiApplication::clipboard()->setText(joinLogLines(logLines(selectedOnly)));
+}
+
+void Form1::saveLog()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = m_chooseSavePath(proposedLogPath(folder, QDateTime::currentDateTime()));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const QString error = writeLogFile(path, logLines(false)); !error.isEmpty()) {
+        m_dialogs->messageBox(toU16(QStringLiteral("Log tidak dapat disimpan ke ") + path + QStringLiteral(": ") +
+                                    error),
+                              u"Error", platform::MessageIcon::Error);
+    }
 }
 
 void Form1::appendLog(std::u16string_view line)
@@ -222,7 +310,7 @@ void Form1::ScrollLog()
 
 void Form1::SetStatus(std::u16string_view text, Color color)
 {
-    lblMainStatus->setText(QStringLiteral("Status: ") + toQString(text));
+    setFittedText(lblMainStatus, QStringLiteral("Status: ") + toQString(text), captionFont());
     setTextColor(lblMainStatus, toQColor(color));
     QCoreApplication::processEvents();
 }
@@ -247,7 +335,7 @@ bool Form1::isSendEnabled() const
 
 void Form1::setSendCaption(std::u16string_view caption)
 {
-    BtSync->setText(toQString(caption));
+    setFittedText(BtSync, toQString(caption), captionFont());
 }
 
 void Form1::setSendPanelColor(Color color)
@@ -269,7 +357,7 @@ void Form1::setCredentials(const Credentials& credentials)
 
 void Form1::setVersionText(std::u16string_view text)
 {
-    Label6->setText(toQString(text));
+    setFittedText(Label6, toQString(text), uiFont(9));
 }
 
 void Form1::showAndPaint()

@@ -9,12 +9,15 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
-class QFrame;
+class QAction;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 
 namespace platform {
 class Browser;
@@ -60,6 +63,13 @@ public:
     // whole pixels).
     double progressBarWidth() const { return m_progressBarWidth; }
 
+    // Asks where to save the log, proposing a path; the empty text when the operator cancels. The
+    // window asks with the platform's save dialog unless given another way.
+    using SavePathChooser = std::function<QString(const QString& proposedPath)>;
+    void setSavePathChooser(SavePathChooser chooser) { m_chooseSavePath = std::move(chooser); }
+    // The activity log's context menu: "Salin Semua" and "Simpan Log...".
+    QMenu* logMenu() const { return m_logMenu; }
+
 signals:
     // The send button's label and its panel were clicked (BtSync_Click, picBtnSync_Click).
     void sendLabelClicked();
@@ -74,6 +84,10 @@ private:
     class ClosingAwareDialogs;
 
     void buildControls();
+    void buildLogMenu();
+    void copyLogLines(bool selectedOnly);
+    void saveLog();
+    QStringList logLines(bool selectedOnly) const;
 
     std::unique_ptr<platform::Dialogs> m_ownDialogs;
     std::unique_ptr<platform::Browser> m_ownBrowser;
@@ -82,6 +96,8 @@ private:
     double m_progressBarWidth = 0;
     bool m_closing = false;
     bool m_shownOnce = false;
+    SavePathChooser m_chooseSavePath;
+    QMenu* m_logMenu = nullptr;
 
     // The controls keep the names the operators' manual and the layout table use.
     QWidget* picHeader = nullptr;

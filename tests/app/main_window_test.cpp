@@ -3,11 +3,21 @@
 #include "recording_dialogs.h"
 
 #include "app/form_controls.h"
+#include "json/utf8.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -158,4 +168,199 @@ TEST_F(Form1Test, closing_dropsBoxesAndPages)
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, u"shown");
     EXPECT_EQ(browser.opened, std::vector<std::u16string>{u"https://example.invalid/a"});
+}
+
+namespace {
+
+int whitePixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+TEST_F(Form1Test, disabledSendLabel_isDrawnGreyedOnTheSamePanel)
+{
+    form.showAndPaint();
+    auto* label = control<QLabel>("BtSync");
+    auto* panel = control<app::ClickablePanel>("picBtnSync");
+    EXPECT_EQ(label->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::white));
+    const int whiteWhenEnabled = whitePixels(panel->grab().toImage());
+    EXPECT_GT(whiteWhenEnabled, 20);
+
+    form.setSendEnabled(false);
+    const QColor disabledText = QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
+    EXPECT_EQ(label->palette().color(QPalette::Disabled, QPalette::WindowText), disabledText);
+    EXPECT_NE(disabledText, QColor(Qt::white));
+    const QImage greyed = panel->grab().toImage();
+    EXPECT_EQ(whitePixels(greyed), 0);
+    EXPECT_EQ(panel->fill(), QColor(32, 96, 208));
+    EXPECT_EQ(greyed.pixelColor(2, 2), QColor(32, 96, 208));
+
+    form.setSendEnabled(true);
+    EXPECT_EQ(whitePixels(panel->grab().toImage()), whiteWhenEnabled);
+}
+
+TEST_F(Form1Test, enterInACredentialBox_actsAsAPanelClickWhileTheLabelIsEnabled)
+{
+    int panelClicks = 0;
+    QObject::connect(&form, &app::Form1::sendPanelClicked, [&] { ++panelClicks; });
+    form.showAndPaint();
+    for (const char* name : {"txtToken", "txtNPSN", "user_OPS"}) {
+        QTest::keyClick(control(name), Qt::Key_Return);
+        QTest::keyClick(control(name), Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    EXPECT_EQ(panelClicks, 6);
+    form.setSendEnabled(false);
+    for (const char* name : {"txtToken", "txtNPSN", "user_OPS"}) {
+        QTest::keyClick(control(name), Qt::Key_Return);
+    }
+    EXPECT_EQ(panelClicks, 6);
+}
+
+TEST_F(Form1Test, logMenu_copiesAllLinesWithCrLf)
+{
+    form.showAndPaint();
+    for (const char16_t* line : {u"[i] Cek Email ...", u"    [v] Kirim Data Sukses (4 baris)", u""}) {
+        form.appendLog(line);
+    }
+    auto* list = control<QListWidget>("List1");
+    emit list->customContextMenuRequested(QPoint(10, 10));
+    ASSERT_TRUE(form.logMenu()->isVisible());
+    QStringList titles;
+    for (const QAction* action : form.logMenu()->actions()) {
+        titles << action->text();
+    }
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Salin Semua"), QStringLiteral("Simpan Log...")}));
+    form.logMenu()->hide();
+
+    form.findChild<QAction*>(QStringLiteral("actCopyAll"))->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("[i] Cek Email ...\r\n    [v] Kirim Data Sukses (4 baris)\r\n"));
+}
+
+TEST_F(Form1Test, logKeys_selectAllAndCopyTheSelection)
+{
+    form.showAndPaint();
+    for (const char16_t* line : {u"satu", u"dua", u"tiga"}) {
+        form.appendLog(line);
+    }
+    auto* list = control<QListWidget>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("satu\r\ndua\r\ntiga"));
+    list->clearSelection();
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("satu\r\ntiga"));
+}
+
+TEST_F(Form1Test, saveLog_proposesADatedNameInDocumentsAndWritesUtf8WithCrLf)
+{
+    QTemporaryDir folder;
+    QString proposed;
+    QString chosen = folder.filePath(QStringLiteral("log.txt"));
+    form.setSavePathChooser([&](const QString& path) {
+        proposed = path;
+        return chosen;
+    });
+    form.appendLog(u"[x] Email Tidak Valid !");
+    form.appendLog(u"Kelas \u00e9\u00e8");
+    QAction* save = form.findChild<QAction*>(QStringLiteral("actSaveLog"));
+    save->trigger();
+
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(documents) +
+                                   QStringLiteral("/log-kirim-\\d{8}-\\d{6}\\.txt$"))
+                    .match(proposed)
+                    .hasMatch())
+        << proposed.toStdString();
+    QFile file(chosen);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[x] Email Tidak Valid !\r\nKelas \xc3\xa9\xc3\xa8\r\n"));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    chosen = folder.filePath(QStringLiteral("tidak-ada/log.txt")); // a folder that does not exist
+    save->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, u"Error");
+    EXPECT_TRUE(dialogs.shown[0].text.starts_with(u"Log tidak dapat disimpan ke " + chosen.toStdU16String()));
+
+    chosen.clear(); // cancelled: nothing written, nothing shown
+    save->trigger();
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
+TEST_F(Form1Test, everyText_fitsItsControlAtEveryScaleWithoutGoingBelow8pt)
+{
+    const auto fits = [](const QLabel* label) {
+        return app::fitsAtEveryScale(label->font(), label->text(), label->width()) &&
+               label->font().pointSizeF() >= app::kSmallestPointSize;
+    };
+    for (const char* name : {"lblAppTitle", "lblAuth", "Label1", "Label2", "Label3", "BtSync", "Label6"}) {
+        EXPECT_TRUE(fits(control<QLabel>(name))) << name;
+    }
+    auto* status = control<QLabel>("lblMainStatus");
+    const std::vector<std::u16string> statuses{
+        u"MENUNGGU...",  u"MENGHUBUNGKAN SERVER...", u"SIAP",          u"GAGAL TERHUBUNG", u"BUTUH UPDATE",
+        u"MENGHUBUNGKAN...", u"GAGAL",               u"GAGAL LOGIN",   u"LIMIT TERCAPAI", u"SINKRONISASI 100/100",
+        u"SELESAI (ADA ERROR)", u"MEREKAP DATA...", u"SELESAI!"};
+    for (const std::u16string& text : statuses) {
+        form.SetStatus(text, app::ColorBusy);
+        EXPECT_TRUE(fits(status)) << json::Utf16ToUtf8(text);
+    }
+    form.SetStatus(u"SIAP", app::ColorReady); // a short text keeps the table's font
+    EXPECT_EQ(status->font().pointSizeF(), 11.25);
+    for (const char16_t* caption : {u"Memproses...", u"Kirim Data"}) {
+        form.setSendCaption(caption);
+        EXPECT_TRUE(fits(control<QLabel>("BtSync"))) << json::Utf16ToUtf8(caption);
+    }
+    form.setVersionText(u"Versi 2.0");
+    EXPECT_TRUE(fits(control<QLabel>("Label6")));
+}
+
+TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
+{
+    struct Case {
+        const char* what;
+        QString text;
+        double points;
+        int width; // pixels
+    };
+    const std::vector<Case> cases{
+        {"title", QStringLiteral("MURENTA TERVALIS HELPER"), 15.75, 333},
+        {"longest status", QStringLiteral("Status: MENGHUBUNGKAN SERVER..."), 11.25, 300},
+        {"status", QStringLiteral("Status: SELESAI (ADA ERROR)"), 11.25, 300},
+        {"version", QStringLiteral("Versi 2.0"), 9, 57},
+        {"caption", QStringLiteral("Kredensial Autentikasi"), 11.25, 267},
+    };
+    for (const QString& family : app::uiFontFamilies()) {
+        if (!QFontDatabase::hasFamily(family)) {
+            continue;
+        }
+        for (const Case& c : cases) {
+            QFont font(family);
+            font.setPointSizeF(c.points);
+            font.setBold(true);
+            const QFont fitted = app::fittedFont(font, c.text, c.width);
+            EXPECT_TRUE(app::fitsAtEveryScale(fitted, c.text, c.width)) << c.what << " " << family.toStdString();
+            EXPECT_GE(fitted.pointSizeF(), app::kSmallestPointSize);
+            // Just enough: a quarter point larger would not fit.
+            if (fitted.pointSizeF() < c.points) {
+                QFont larger = fitted;
+                larger.setPointSizeF(fitted.pointSizeF() + 0.25);
+                EXPECT_FALSE(app::fitsAtEveryScale(larger, c.text, c.width)) << c.what;
+            }
+        }
+    }
+    QFont huge = app::uiFont(40, true);
+    EXPECT_EQ(app::fittedFont(huge, QStringLiteral("MURENTA TERVALIS HELPER"), 20).pointSizeF(), 8.0);
 }
