@@ -1,5 +1,8 @@
 #include "app/console_view.h"
 
+#include "app/run_log_file.h"
+#include "app/terminal_progress.h"
+
 #include "platform/application.h"
 #include "json/utf8.h"
 
@@ -13,6 +16,12 @@ void ConsoleView::writeLine(std::FILE* stream, std::u16string_view text)
     // Message texts break lines with CR LF; a terminal wants LF alone.
     for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at)) {
         bytes.erase(at, 1);
+    }
+    if (m_progress != nullptr) {
+        m_progress->erase();
+    }
+    if (m_logFile != nullptr) {
+        m_logFile->writeLine(bytes);
     }
     bytes += '\n';
     std::fwrite(bytes.data(), 1, bytes.size(), stream);

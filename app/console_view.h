@@ -3,7 +3,8 @@
 // The console mode's view: no window and no display. Log lines go to standard output, one per line in
 // UTF-8, flushed as they come (clearing the log prints nothing); status changes, message boxes and pages
 // that would open go to standard error as "Status: " + text, title + ": " + text (the application's name
-// when a box has no title) and "Buka: " + address. Input boxes answer with the empty text.
+// when a box has no title) and "Buka: " + address. Input boxes answer with the empty text. Every
+// printed line can also go to a log file, and a live progress line is erased before each of them.
 
 #include "app/sync_view.h"
 #include "platform/dialogs.h"
@@ -12,9 +13,19 @@
 
 namespace app {
 
+class RunLogFile;
+class TerminalProgress;
+
 class ConsoleView final : public SyncView, private platform::Dialogs {
 public:
     explicit ConsoleView(std::FILE* out = stdout, std::FILE* err = stderr) : m_out(out), m_err(err) {}
+
+    // Every printed line also goes to `file`; null for none.
+    void setLogFile(RunLogFile* file) { m_logFile = file; }
+    // The live progress line to erase before each printed line; null for none.
+    void setProgress(TerminalProgress* progress) { m_progress = progress; }
+    // A line of the program's own on standard error (not a status or a box).
+    void printError(std::u16string_view text) { writeLine(m_err, text); }
 
     void appendLog(std::u16string_view line) override;
     void clearLog() override {}
@@ -43,6 +54,8 @@ private:
 
     std::FILE* m_out;
     std::FILE* m_err;
+    RunLogFile* m_logFile = nullptr;
+    TerminalProgress* m_progress = nullptr;
     Credentials m_credentials;
     bool m_sendEnabled = false;
     bool m_closed = false;

@@ -2,17 +2,22 @@
 
 #include "app/console_view.h"
 #include "app/main_window.h"
+#include "app/run_log_file.h"
 #include "app/start_sequence.h"
 #include "app/sync_run.h"
+#include "app/terminal_progress.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
+#include "platform/terminal.h"
 #include "json/utf8.h"
 
 #include <QApplication>
+#include <QDateTime>
 
 #include <cstdio>
+#include <optional>
 
 namespace app {
 namespace {
@@ -81,6 +86,22 @@ int consoleExit(RunOutcome outcome)
     return kExitStopped;
 }
 
+// The startup check, then one send run; the exit status.
+int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir,
+                       const ProgramOptions& options)
+{
+    WindowState state;
+    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {
+    case CheckOutcome::Unreachable:
+        return kExitUnreachable;
+    case CheckOutcome::OutOfDate:
+        return kExitOutOfDate;
+    case CheckOutcome::Ready:
+        break;
+    }
+    return consoleExit(SyncRun(view, client, state, dataDir).BtSync_Click());
+}
+
 } // namespace
 
 QIcon applicationIcon()
@@ -124,17 +145,32 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
     const QString dataDir = dataDirectory(options);
     ConsoleView view;
     client::Client client(clientSettings(options), view.dialogs());
-    reportSetupError(client);
-    WindowState state;
-    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {
-    case CheckOutcome::Unreachable:
-        return kExitUnreachable;
-    case CheckOutcome::OutOfDate:
-        return kExitOutOfDate;
-    case CheckOutcome::Ready:
-        break;
+
+    std::optional<RunLogFile> logFile;
+    if (!options.logFile.isEmpty()) {
+        logFile.emplace(options.logFile, QDateTime::currentDateTime(), platform::toQString(client.serverBase()),
+                        platform::toQString(client.localBase()));
+        if (logFile->error().isEmpty()) {
+            view.setLogFile(&*logFile);
+        } else {
+            // The run matters more than its record: it goes on without the file.
+            view.printError(toU16(logFile->error()));
+        }
     }
-    return consoleExit(SyncRun(view, client, state, dataDir).BtSync_Click());
+    TerminalProgress progress(stderr, platform::isTerminal(stderr));
+    view.setProgress(&progress);
+    client.setProgressObserver(
+        [&progress](const client::TransferProgress& p) { progress.update(p.url, p.received, p.sent); });
+
+    if (!client.setupError().empty()) {
+        view.printError(client.setupError());
+    }
+    const int status = runConsoleWorkflow(view, client, dataDir, options);
+    progress.erase();
+    if (logFile) {
+        logFile->finish(status);
+    }
+    return status;
 }
 
 } // namespace app

@@ -18,6 +18,9 @@ QString* textTarget(ProgramOptions& options, const QString& name)
     if (name == QStringLiteral("--ca-file")) {
         return &options.caFile;
     }
+    if (name == QStringLiteral("--log-file")) {
+        return &options.logFile;
+    }
     return nullptr;
 }
 
@@ -91,11 +94,26 @@ QString programHelp(const QString& defaultServer)
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
                           "  --data-dir FOLDER  Folder tempat data.json disimpan (bawaan: folder program).\n"
                           "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
+                          "  --log-file FILE    Pada --cli: tambahkan catatan setiap jalannya ke FILE (UTF-8,\n"
+                          "                     hanya pemilik yang dapat membaca; tidak pernah ditimpa):\n"
+                          "                     waktu mulai, versi dan kedua alamat, semua baris log dan\n"
+                          "                     status, lalu kode keluar dan lama jalannya.\n"
                           "  -h, --help         Tampilkan bantuan ini.\n"
                           "\n"
-                          "Kode keluar pada --cli: 0 selesai, 2 gagal terhubung ke server, 3 aplikasi perlu\n"
-                          "diperbarui, 4 berhenti di cek email, login atau batas kirim harian, 5 ada tabel\n"
-                          "yang gagal dikirim atau diproses, 1 opsi salah.\n");
+                          "Kode keluar pada --cli:\n"
+                          "  0  selesai: semua tabel terkirim dan diproses (SELESAI!)\n"
+                          "  1  opsi pada baris perintah salah\n"
+                          "  2  gagal terhubung ke server saat cek versi (GAGAL TERHUBUNG)\n"
+                          "  3  aplikasi perlu diperbarui (BUTUH UPDATE)\n"
+                          "  4  berhenti di cek email, login atau batas kirim harian\n"
+                          "  5  ada tabel yang gagal dikirim atau diproses (SELESAI (ADA ERROR))\n"
+                          "\n"
+                          "Menjadwalkan pengiriman (data.json sudah berisi kredensial):\n"
+                          "  cron (Linux), setiap hari pukul 14.00:\n"
+                          "    0 14 * * * /opt/mth/murenta-tervalis-helper --cli --log-file /var/log/mth/kirim.log\n"
+                          "  Windows Task Scheduler, setiap hari pukul 14.00:\n"
+                          "    schtasks /Create /TN \"Kirim Data Murenta\" /SC DAILY /ST 14:00\n"
+                          "      /TR \"C:\\MTH\\murenta-tervalis-helper.exe --cli --log-file C:\\MTH\\kirim.log\"\n");
 }
 
 } // namespace app

@@ -17,6 +17,7 @@ struct ProgramOptions {
     QString local;        // --local URL; empty: http://127.0.0.1:5774
     QString dataDir;      // --data-dir DIR; empty: the program's directory
     QString caFile;       // --ca-file PEM
+    QString logFile;      // --log-file FILE; empty: none
     // --token, --npsn, --user: each replaces that credential of the file.
     std::optional<QString> token;
     std::optional<QString> npsn;

@@ -123,6 +123,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     request.setExtraCaCertificates(m_extraCa);
     request.Open(method, url, true);
     if (m_progressObserver) {
+        m_progressObserver({url, 0, 0});
         request.setProgressHandler([this, url, received = qint64(0), sent = qint64(0)](qint64 in, qint64 out) mutable {
             received = in >= 0 ? in : received;
             sent = out >= 0 ? out : sent;

@@ -130,7 +130,7 @@ public:
     void cancelAll();
     bool isCancelled() const { return m_cancelled; }
 
-    // Told of every exchange's progress as bytes arrive or leave; empty for none.
+    // Told when an exchange starts (both counts 0) and as its bytes arrive or leave; empty for none.
     void setProgressObserver(std::function<void(const TransferProgress&)> observer)
     {
         m_progressObserver = std::move(observer);

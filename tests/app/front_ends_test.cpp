@@ -9,6 +9,9 @@
 #include "app/sync_run.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -166,7 +169,39 @@ protected:
                 QStringLiteral("--local"),    QString::fromStdString(server->localUrl()),
                 QStringLiteral("--data-dir"), dataDir.path()};
     }
+
+    QStringList credentialArguments() const
+    {
+        return {QStringLiteral("--token"), QString::fromStdString(school.token), QStringLiteral("--npsn"),
+                QString::fromStdString(school.npsn), QStringLiteral("--user"),
+                QString::fromStdString(school.users.front().username)};
+    }
 };
+
+// One run in the log file: a first line, stdout's and stderr's lines as printed, a last line.
+void expectLoggedRun(const QStringList& logged, const ProcessResult& result, const QString& serverUrl,
+                     const QString& localUrl)
+{
+    ASSERT_GE(logged.size(), 2);
+    const QRegularExpression first(QStringLiteral(
+        "^=== \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d) Murenta Tervalis Helper 2\\.0, "
+        "server ") + QRegularExpression::escape(serverUrl) + QStringLiteral(", layanan lokal ") +
+        QRegularExpression::escape(localUrl) + QStringLiteral("$"));
+    EXPECT_TRUE(first.match(logged.front()).hasMatch()) << logged.front().toStdString();
+    const QRegularExpression last(QStringLiteral("^=== Selesai: kode keluar %1, durasi \\d+,\\d detik$")
+                                      .arg(result.exitCode));
+    EXPECT_TRUE(last.match(logged.back()).hasMatch()) << logged.back().toStdString();
+
+    // Log lines open with a marker, four spaces or the rule, or are empty; status and box lines go to stderr.
+    QStringList out;
+    QStringList err;
+    for (const QString& line : logged.mid(1, logged.size() - 2)) {
+        const bool logLine = line.isEmpty() || line.startsWith(u'[') || line.startsWith(u' ') || line.startsWith(u'-');
+        (logLine ? out : err) << line;
+    }
+    EXPECT_EQ(out + QStringList{QString()}, result.out);
+    EXPECT_EQ(err + QStringList{QString()}, result.err);
+}
 
 } // namespace
 
@@ -205,6 +240,8 @@ TEST_F(ConsoleModeTest, completeSend_printsLogAndExitsZero)
                                        QString()}));
     EXPECT_TRUE(result.err.contains(QStringLiteral("Status: SELESAI!")));
     EXPECT_TRUE(result.err.contains(QStringLiteral("Info: Proses Kirim Data Selesai Sepenuhnya")));
+    // Not a terminal: no live progress line.
+    EXPECT_FALSE(result.err.join(u'\n').contains(u'\r'));
     EXPECT_TRUE(result.err.contains(QStringLiteral("Buka: ") + QString::fromStdString(server->serverUrl()) +
                                     QStringLiteral("/progres_data")));
     // The credentials given on the command line were saved, as the window saves its boxes.
@@ -230,4 +267,49 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
+}
+
+TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
+{
+    setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
+    const QString logPath = dataDir.filePath(QStringLiteral("kirim.log"));
+    const QStringList arguments = serverArguments() + credentialArguments() + QStringList{QStringLiteral("--log-file"), logPath};
+    const QString serverUrl = QString::fromStdString(server->serverUrl());
+    const QString localUrl = QString::fromStdString(server->localUrl());
+
+    const ProcessResult complete = runConsole(arguments);
+    ASSERT_EQ(complete.exitCode, app::kExitDone);
+    QFile file(logPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray firstRun = file.readAll();
+    file.close();
+    ASSERT_TRUE(firstRun.endsWith("\r\n"));
+    expectLoggedRun(QString::fromUtf8(firstRun.chopped(2)).split(QStringLiteral("\r\n")), complete, serverUrl,
+                    localUrl);
+    EXPECT_EQ(QFileInfo(logPath).permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::Permissions());
+
+    setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
+    const ProcessResult outOfDate = runConsole(arguments);
+    ASSERT_EQ(outOfDate.exitCode, app::kExitOutOfDate);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray both = file.readAll();
+    ASSERT_TRUE(both.startsWith(firstRun)); // appended, never truncated
+    expectLoggedRun(QString::fromUtf8(both.mid(firstRun.size()).chopped(2)).split(QStringLiteral("\r\n")), outOfDate,
+                    serverUrl, localUrl);
+}
+
+TEST_F(ConsoleModeTest, unwritableLogFile_isReportedAndTheRunGoesOn)
+{
+    setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
+    // A folder cannot be opened as the log file.
+    const ProcessResult result = runConsole(serverArguments() + credentialArguments() +
+                                            QStringList{QStringLiteral("--log-file"), dataDir.path()});
+    EXPECT_EQ(result.exitCode, app::kExitDone);
+    ASSERT_FALSE(result.err.isEmpty());
+    EXPECT_TRUE(result.err.front().startsWith(QStringLiteral("Log tidak dapat ditulis ke ") + dataDir.path() +
+                                              QStringLiteral(": ")))
+        << result.err.front().toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("[v] Seluruh Proses Selesai")));
 }

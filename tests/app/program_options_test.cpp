@@ -8,7 +8,7 @@ TEST(ProgramOptions, understandsEveryOptionInBothForms)
         {QStringLiteral("--cli"), QStringLiteral("--server"), QStringLiteral("https://s.example"),
          QStringLiteral("--local=http://127.0.0.1:9"), QStringLiteral("--data-dir"), QStringLiteral("/tmp/d"),
          QStringLiteral("--ca-file=ca.pem"), QStringLiteral("--token"), QStringLiteral("t=1"), QStringLiteral("--npsn"),
-         QStringLiteral(""), QStringLiteral("--user=u@x")});
+         QStringLiteral(""), QStringLiteral("--user=u@x"), QStringLiteral("--log-file"), QStringLiteral("kirim.log")});
     ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
     const app::ProgramOptions& o = parsed.options;
     EXPECT_TRUE(o.console);
@@ -20,6 +20,7 @@ TEST(ProgramOptions, understandsEveryOptionInBothForms)
     EXPECT_EQ(o.token, QStringLiteral("t=1"));
     EXPECT_EQ(o.npsn, QString()); // given, and empty
     EXPECT_EQ(o.user, QStringLiteral("u@x"));
+    EXPECT_EQ(o.logFile, QStringLiteral("kirim.log"));
 }
 
 TEST(ProgramOptions, withoutArguments_theWindowUsesItsDefaults)
@@ -48,4 +49,15 @@ TEST(ProgramOptions, mistakes_areExplainedInIndonesian)
     }
     EXPECT_TRUE(app::parseProgramOptions({QStringLiteral("-h")}).options.help);
     EXPECT_TRUE(app::programHelp(QStringLiteral("https://x")).contains(QStringLiteral("--ca-file")));
+}
+
+TEST(ProgramOptions, help_explainsSchedulingAndEveryExitStatus)
+{
+    const QString help = app::programHelp(QStringLiteral("https://x"));
+    for (const char* expected : {"--log-file FILE", "0 14 * * * ", "schtasks /Create", "--cli --log-file"}) {
+        EXPECT_TRUE(help.contains(QLatin1StringView(expected))) << expected;
+    }
+    for (int status = 0; status <= 5; ++status) {
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(status))) << status;
+    }
 }
