@@ -11,7 +11,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -275,7 +277,10 @@ void Form1::copyLogLines(bool selectedOnly)
 
 void Form1::saveLog()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir()) {
+        folder = QDir::homePath(); // a desktop without a documents folder
+    }
     const QString path = m_chooseSavePath(proposedLogPath(folder, QDateTime::currentDateTime()));
     if (path.isEmpty()) {
         return;

@@ -67,7 +67,8 @@ public:
     // window asks with the platform's save dialog unless given another way.
     using SavePathChooser = std::function<QString(const QString& proposedPath)>;
     void setSavePathChooser(SavePathChooser chooser) { m_chooseSavePath = std::move(chooser); }
-    // The activity log's context menu: "Salin Semua" and "Simpan Log...".
+    // The activity log's context menu: "Salin Semua" (every line to the clipboard) and "Simpan Log..."
+    // (proposes log-kirim-YYYYMMDD-HHMMSS.txt in the documents folder, the home folder when there is none).
     QMenu* logMenu() const { return m_logMenu; }
 
 signals:

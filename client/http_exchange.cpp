@@ -16,8 +16,6 @@ namespace client {
 
 namespace {
 
-constexpr char16_t kCanceled[] = u"The operation has been canceled";
-
 bool startsWithBase(std::u16string_view url, std::u16string_view base)
 {
     if (base.empty() || !url.starts_with(base)) {
@@ -112,7 +110,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
                                std::optional<std::u16string_view> token, std::optional<QByteArray> body)
 {
     if (m_cancelled) {
-        return failed(platform::FailureKind::Canceled, url, kCanceled);
+        return failed(platform::FailureKind::Canceled, url, {});
     }
     if (!m_setupError.empty()) {
         return {{}, {}, m_setupError};
