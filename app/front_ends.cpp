@@ -87,8 +87,7 @@ int consoleExit(RunOutcome outcome)
 }
 
 // The startup check, then one send run; the exit status.
-int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir,
-                       const ProgramOptions& options)
+int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir, const ProgramOptions& options)
 {
     WindowState state;
     switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {

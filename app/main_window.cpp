@@ -286,9 +286,9 @@ void Form1::saveLog()
         return;
     }
     if (const QString error = writeLogFile(path, logLines(false)); !error.isEmpty()) {
-        m_dialogs->messageBox(toU16(QStringLiteral("Log tidak dapat disimpan ke ") + path + QStringLiteral(": ") +
-                                    error),
-                              u"Error", platform::MessageIcon::Error);
+        m_dialogs->messageBox(
+            toU16(QStringLiteral("Log tidak dapat disimpan ke ") + path + QStringLiteral(": ") + error), u"Error",
+            platform::MessageIcon::Error);
     }
 }
 

@@ -7,8 +7,7 @@
 
 namespace app {
 
-RunLogFile::RunLogFile(const QString& path, const QDateTime& start, const QString& serverBase,
-                       const QString& localBase)
+RunLogFile::RunLogFile(const QString& path, const QDateTime& start, const QString& serverBase, const QString& localBase)
     : m_file(path)
 {
     m_clock.start();

@@ -30,7 +30,7 @@
 namespace platform {
 class HttpRequest;
 enum class FailureKind;
-}
+} // namespace platform
 
 namespace client {
 

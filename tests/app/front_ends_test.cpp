@@ -11,10 +11,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 
 using namespace testing_support;
@@ -172,9 +172,9 @@ protected:
 
     QStringList credentialArguments() const
     {
-        return {QStringLiteral("--token"), QString::fromStdString(school.token), QStringLiteral("--npsn"),
-                QString::fromStdString(school.npsn), QStringLiteral("--user"),
-                QString::fromStdString(school.users.front().username)};
+        return {QStringLiteral("--token"), QString::fromStdString(school.token),
+                QStringLiteral("--npsn"),  QString::fromStdString(school.npsn),
+                QStringLiteral("--user"),  QString::fromStdString(school.users.front().username)};
     }
 };
 
@@ -183,13 +183,15 @@ void expectLoggedRun(const QStringList& logged, const ProcessResult& result, con
                      const QString& localUrl)
 {
     ASSERT_GE(logged.size(), 2);
-    const QRegularExpression first(QStringLiteral(
-        "^=== \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d) Murenta Tervalis Helper 2\\.0, "
-        "server ") + QRegularExpression::escape(serverUrl) + QStringLiteral(", layanan lokal ") +
+    const QRegularExpression first(
+        QStringLiteral(
+            "^=== \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d) Murenta Tervalis Helper 2\\.0, "
+            "server ") +
+        QRegularExpression::escape(serverUrl) + QStringLiteral(", layanan lokal ") +
         QRegularExpression::escape(localUrl) + QStringLiteral("$"));
     EXPECT_TRUE(first.match(logged.front()).hasMatch()) << logged.front().toStdString();
-    const QRegularExpression last(QStringLiteral("^=== Selesai: kode keluar %1, durasi \\d+,\\d detik$")
-                                      .arg(result.exitCode));
+    const QRegularExpression last(
+        QStringLiteral("^=== Selesai: kode keluar %1, durasi \\d+,\\d detik$").arg(result.exitCode));
     EXPECT_TRUE(last.match(logged.back()).hasMatch()) << logged.back().toStdString();
 
     // Log lines open with a marker, four spaces or the rule, or are empty; status and box lines go to stderr.
@@ -273,7 +275,8 @@ TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
 {
     setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
     const QString logPath = dataDir.filePath(QStringLiteral("kirim.log"));
-    const QStringList arguments = serverArguments() + credentialArguments() + QStringList{QStringLiteral("--log-file"), logPath};
+    const QStringList arguments =
+        serverArguments() + credentialArguments() + QStringList{QStringLiteral("--log-file"), logPath};
     const QString serverUrl = QString::fromStdString(server->serverUrl());
     const QString localUrl = QString::fromStdString(server->localUrl());
 
@@ -286,8 +289,8 @@ TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
     ASSERT_TRUE(firstRun.endsWith("\r\n"));
     expectLoggedRun(QString::fromUtf8(firstRun.chopped(2)).split(QStringLiteral("\r\n")), complete, serverUrl,
                     localUrl);
-    EXPECT_EQ(QFileInfo(logPath).permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                   QFileDevice::ReadUser | QFileDevice::WriteUser),
+    EXPECT_EQ(QFileInfo(logPath).permissions() &
+                  ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser),
               QFileDevice::Permissions());
 
     setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });

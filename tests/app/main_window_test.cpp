@@ -314,10 +314,19 @@ TEST_F(Form1Test, everyText_fitsItsControlAtEveryScaleWithoutGoingBelow8pt)
         EXPECT_TRUE(fits(control<QLabel>(name))) << name;
     }
     auto* status = control<QLabel>("lblMainStatus");
-    const std::vector<std::u16string> statuses{
-        u"MENUNGGU...",  u"MENGHUBUNGKAN SERVER...", u"SIAP",          u"GAGAL TERHUBUNG", u"BUTUH UPDATE",
-        u"MENGHUBUNGKAN...", u"GAGAL",               u"GAGAL LOGIN",   u"LIMIT TERCAPAI", u"SINKRONISASI 100/100",
-        u"SELESAI (ADA ERROR)", u"MEREKAP DATA...", u"SELESAI!"};
+    const std::vector<std::u16string> statuses{u"MENUNGGU...",
+                                               u"MENGHUBUNGKAN SERVER...",
+                                               u"SIAP",
+                                               u"GAGAL TERHUBUNG",
+                                               u"BUTUH UPDATE",
+                                               u"MENGHUBUNGKAN...",
+                                               u"GAGAL",
+                                               u"GAGAL LOGIN",
+                                               u"LIMIT TERCAPAI",
+                                               u"SINKRONISASI 100/100",
+                                               u"SELESAI (ADA ERROR)",
+                                               u"MEREKAP DATA...",
+                                               u"SELESAI!"};
     for (const std::u16string& text : statuses) {
         form.SetStatus(text, app::ColorBusy);
         EXPECT_TRUE(fits(status)) << json::Utf16ToUtf8(text);

@@ -71,8 +71,10 @@ TEST(TerminalProgressText, namesTheTableAndTheBytesInThatDirection)
     };
     for (const Case& c : {
              Case{u"https://s.example/api_api/kirim_data/20500123/getGuru", 0, 2048, "getGuru: 2,0 KB dikirim, 7 dtk"},
-             Case{u"https://s.example/api_api/kirim_data/20500123/getGuru", 47, 9999999, "getGuru: 47 byte diterima, 7 dtk"},
-             Case{u"http://127.0.0.1:5774/WebService/getKelas?npsn=1#x", 1023, 0, "getKelas: 1023 byte diterima, 7 dtk"},
+             Case{u"https://s.example/api_api/kirim_data/20500123/getGuru", 47, 9999999,
+                  "getGuru: 47 byte diterima, 7 dtk"},
+             Case{u"http://127.0.0.1:5774/WebService/getKelas?npsn=1#x", 1023, 0,
+                  "getKelas: 1023 byte diterima, 7 dtk"},
          }) {
         EXPECT_EQ(app::TerminalProgress::describe(c.url, c.received, c.sent, std::chrono::seconds(7)), c.expected);
     }

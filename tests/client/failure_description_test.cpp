@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 
 using client::Service;
 using client::ServiceAddress;
@@ -21,54 +20,71 @@ TEST(DescribeFailure, everyKind_namesTheServiceAndItsCause)
         std::u16string expected;
     };
     for (const Case& c : {
-             Case{FailureKind::Refused, local, u"", u"Layanan Murenta lokal (http://127.0.0.1:5774) tidak dapat "
-                                                    u"dihubungi: koneksi ditolak. Pastikan aplikasi Murenta sedang "
-                                                    u"berjalan."},
-             Case{FailureKind::Refused, server, u"", u"Server Tervalis (https://tervalis.example) tidak dapat "
-                                                     u"dihubungi: koneksi ditolak. Periksa koneksi internet, lalu "
-                                                     u"coba lagi."},
-             Case{FailureKind::NameNotResolved, server, u"", u"Server Tervalis (https://tervalis.example) tidak "
-                                                             u"dapat dihubungi: nama alamatnya tidak ditemukan. "
-                                                             u"Periksa alamat dan koneksi internet."},
-             Case{FailureKind::ResolveTimeout, server, u"", u"Server Tervalis (https://tervalis.example) tidak "
-                                                            u"dapat dihubungi: pencarian nama alamatnya melewati "
-                                                            u"batas waktu. Periksa koneksi internet."},
-             Case{FailureKind::ConnectTimeout, local, u"", u"Layanan Murenta lokal (http://127.0.0.1:5774) tidak "
-                                                           u"dapat dihubungi: sambungan (termasuk jabat tangan TLS) "
-                                                           u"melewati batas waktu. Pastikan aplikasi Murenta sedang "
-                                                           u"berjalan."},
-             Case{FailureKind::CertificateUntrusted, server, u"", u"Server Tervalis (https://tervalis.example) "
-                                                                  u"ditolak: sertifikat keamanannya tidak "
-                                                                  u"dipercaya. Periksa tanggal dan jam komputer."},
-             Case{FailureKind::CertificateMismatch, server, u"", u"Server Tervalis (https://tervalis.example) "
-                                                                 u"ditolak: sertifikat keamanannya diterbitkan "
-                                                                 u"untuk nama server lain."},
-             Case{FailureKind::TlsFailed, server, u"no shared cipher", u"Server Tervalis (https://tervalis.example) "
-                                                                        u"ditolak: sambungan aman (TLS) gagal (no "
-                                                                        u"shared cipher)."},
-             Case{FailureKind::SendTimeout, server, u"", u"Pengiriman data ke Server Tervalis "
-                                                         u"(https://tervalis.example) terhenti melewati batas waktu."},
-             Case{FailureKind::SilentServer, server, u"", u"Server Tervalis (https://tervalis.example) tidak "
-                                                          u"menjawab dalam batas waktu."},
-             Case{FailureKind::ReplyStalled, local, u"", u"Balasan dari Layanan Murenta lokal "
-                                                         u"(http://127.0.0.1:5774) terhenti di tengah jalan "
-                                                         u"melewati batas waktu."},
-             Case{FailureKind::SlowTransfer, server, u"", u"Transfer data dengan Server Tervalis "
-                                                          u"(https://tervalis.example) terlalu lambat dan dihentikan."},
-             Case{FailureKind::ClosedWithoutReply, server, u"", u"Server Tervalis (https://tervalis.example) "
-                                                                u"menutup koneksi tanpa memberi balasan."},
-             Case{FailureKind::ConnectionDropped, local, u"", u"Koneksi dengan Layanan Murenta lokal "
-                                                              u"(http://127.0.0.1:5774) terputus di tengah jalan."},
+             Case{FailureKind::Refused, local, u"",
+                  u"Layanan Murenta lokal (http://127.0.0.1:5774) tidak dapat "
+                  u"dihubungi: koneksi ditolak. Pastikan aplikasi Murenta sedang "
+                  u"berjalan."},
+             Case{FailureKind::Refused, server, u"",
+                  u"Server Tervalis (https://tervalis.example) tidak dapat "
+                  u"dihubungi: koneksi ditolak. Periksa koneksi internet, lalu "
+                  u"coba lagi."},
+             Case{FailureKind::NameNotResolved, server, u"",
+                  u"Server Tervalis (https://tervalis.example) tidak "
+                  u"dapat dihubungi: nama alamatnya tidak ditemukan. "
+                  u"Periksa alamat dan koneksi internet."},
+             Case{FailureKind::ResolveTimeout, server, u"",
+                  u"Server Tervalis (https://tervalis.example) tidak "
+                  u"dapat dihubungi: pencarian nama alamatnya melewati "
+                  u"batas waktu. Periksa koneksi internet."},
+             Case{FailureKind::ConnectTimeout, local, u"",
+                  u"Layanan Murenta lokal (http://127.0.0.1:5774) tidak "
+                  u"dapat dihubungi: sambungan (termasuk jabat tangan TLS) "
+                  u"melewati batas waktu. Pastikan aplikasi Murenta sedang "
+                  u"berjalan."},
+             Case{FailureKind::CertificateUntrusted, server, u"",
+                  u"Server Tervalis (https://tervalis.example) "
+                  u"ditolak: sertifikat keamanannya tidak "
+                  u"dipercaya. Periksa tanggal dan jam komputer."},
+             Case{FailureKind::CertificateMismatch, server, u"",
+                  u"Server Tervalis (https://tervalis.example) "
+                  u"ditolak: sertifikat keamanannya diterbitkan "
+                  u"untuk nama server lain."},
+             Case{FailureKind::TlsFailed, server, u"no shared cipher",
+                  u"Server Tervalis (https://tervalis.example) "
+                  u"ditolak: sambungan aman (TLS) gagal (no "
+                  u"shared cipher)."},
+             Case{FailureKind::SendTimeout, server, u"",
+                  u"Pengiriman data ke Server Tervalis "
+                  u"(https://tervalis.example) terhenti melewati batas waktu."},
+             Case{FailureKind::SilentServer, server, u"",
+                  u"Server Tervalis (https://tervalis.example) tidak "
+                  u"menjawab dalam batas waktu."},
+             Case{FailureKind::ReplyStalled, local, u"",
+                  u"Balasan dari Layanan Murenta lokal "
+                  u"(http://127.0.0.1:5774) terhenti di tengah jalan "
+                  u"melewati batas waktu."},
+             Case{FailureKind::SlowTransfer, server, u"",
+                  u"Transfer data dengan Server Tervalis "
+                  u"(https://tervalis.example) terlalu lambat dan dihentikan."},
+             Case{FailureKind::ClosedWithoutReply, server, u"",
+                  u"Server Tervalis (https://tervalis.example) "
+                  u"menutup koneksi tanpa memberi balasan."},
+             Case{FailureKind::ConnectionDropped, local, u"",
+                  u"Koneksi dengan Layanan Murenta lokal "
+                  u"(http://127.0.0.1:5774) terputus di tengah jalan."},
              Case{FailureKind::HeaderRefused, local,
                   u"The request header Authorization holds a line break or a NUL character and was not sent",
                   u"Permintaan ke Layanan Murenta lokal (http://127.0.0.1:5774) tidak dikirim: header "
                   u"Authorization berisi baris baru atau karakter NUL."},
-             Case{FailureKind::InvalidAddress, server, u"", u"Alamat Server Tervalis (https://tervalis.example) "
-                                                            u"bukan alamat http atau https yang sah."},
-             Case{FailureKind::Canceled, server, u"", u"Permintaan ke Server Tervalis (https://tervalis.example) "
-                                                      u"dibatalkan."},
-             Case{FailureKind::Other, server, u"Unknown error", u"Server Tervalis (https://tervalis.example) gagal "
-                                                                 u"dihubungi: Unknown error"},
+             Case{FailureKind::InvalidAddress, server, u"",
+                  u"Alamat Server Tervalis (https://tervalis.example) "
+                  u"bukan alamat http atau https yang sah."},
+             Case{FailureKind::Canceled, server, u"",
+                  u"Permintaan ke Server Tervalis (https://tervalis.example) "
+                  u"dibatalkan."},
+             Case{FailureKind::Other, server, u"Unknown error",
+                  u"Server Tervalis (https://tervalis.example) gagal "
+                  u"dihubungi: Unknown error"},
          }) {
         EXPECT_EQ(client::describeFailure(c.kind, c.where, c.detail), c.expected)
             << static_cast<int>(c.kind) << " " << json::Utf16ToUtf8(c.where.address);
