@@ -225,11 +225,12 @@ void Form1::buildControls()
 
     Label6 = makeLabel(this, twipsRect(8400, 5085, 855, 300), QStringLiteral("Versi 1.0"), uiFont(9));
     Label6->setObjectName(QStringLiteral("Label6"));
+    setTextColor(Label6, QColor(128, 128, 128));
+    // Named like the others, so that tests and style sheets can find every label.
     for (auto [label, name] : {std::pair{lblAppTitle, "lblAppTitle"}, std::pair{lblAuth, "lblAuth"},
                                std::pair{Label1, "Label1"}, std::pair{Label2, "Label2"}, std::pair{Label3, "Label3"}}) {
         label->setObjectName(QLatin1StringView(name));
     }
-    setTextColor(Label6, QColor(128, 128, 128));
 
     txtToken->setFocus();
 }
