@@ -289,9 +289,11 @@ TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
     ASSERT_TRUE(firstRun.endsWith("\r\n"));
     expectLoggedRun(QString::fromUtf8(firstRun.chopped(2)).split(QStringLiteral("\r\n")), complete, serverUrl,
                     localUrl);
+#ifndef Q_OS_WIN // Windows reports its access lists as these bits only in part
     EXPECT_EQ(QFileInfo(logPath).permissions() &
                   ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser),
               QFileDevice::Permissions());
+#endif
 
     setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
     const ProcessResult outOfDate = runConsole(arguments);
