@@ -12,8 +12,6 @@
 #include <functional>
 #include <memory>
 
-class QAction;
-class QFont;
 class QLabel;
 class QLineEdit;
 class QListWidget;

@@ -103,8 +103,8 @@ public:
     // What went wrong, once WaitForResponse said Failed; empty otherwise.
     const std::u16string& failure() const { return m_failure; }
     FailureKind failureKind() const { return m_failureKind; }
-    // Called as reply bytes arrive and as body bytes are written, with the running totals; for showing
-    // progress. Set before Send.
+    // Called as reply bytes arrive and as body bytes are written, with the running total of that
+    // direction and -1 for the other; for showing progress. Set before Send.
     void setProgressHandler(std::function<void(qint64 received, qint64 sent)> handler)
     {
         m_progressHandler = std::move(handler);
