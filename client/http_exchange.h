@@ -15,11 +15,13 @@
 #include "platform/dialogs.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QSslCertificate>
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -129,8 +131,10 @@ private:
     };
 
     Reply exchange(std::u16string_view method, std::u16string_view url, std::optional<std::u16string_view> token,
-                   std::optional<QByteArray> body);
-    Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray body);
+                   std::optional<QByteArrayList> body);
+    Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
+    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first.
+    bool waitUntil(const std::function<bool()>& ready);
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
 

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -13,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform {
 
@@ -71,6 +73,49 @@ QNetworkReply::NetworkError errorForStatus(int status)
         return QNetworkReply::NoError;
     }
 }
+
+// A request body made of byte arrays read in place: a table of a hundred megabytes goes out without
+// first being copied into one array behind its wrapper. Random access, so Qt can rewind it for a
+// resend.
+class PiecesDevice final : public QIODevice {
+public:
+    explicit PiecesDevice(QByteArrayList pieces) : m_pieces(std::move(pieces))
+    {
+        for (const QByteArray& piece : m_pieces) {
+            m_size += piece.size();
+        }
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        qint64 skip = pos();
+        qint64 copied = 0;
+        for (const QByteArray& piece : m_pieces) {
+            if (copied == maxSize) {
+                break;
+            }
+            if (skip >= piece.size()) {
+                skip -= piece.size();
+                continue;
+            }
+            const qint64 count = std::min<qint64>(piece.size() - skip, maxSize - copied);
+            std::memcpy(data + copied, piece.constData() + skip, static_cast<std::size_t>(count));
+            copied += count;
+            skip = 0;
+        }
+        return copied;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArrayList m_pieces;
+    qint64 m_size = 0;
+};
 
 std::u16string describe(const QNetworkReply& reply, bool replyStarted)
 {
@@ -199,10 +244,15 @@ void HttpRequest::Send()
 
 void HttpRequest::Send(QByteArray body)
 {
+    start({std::move(body)}, true);
+}
+
+void HttpRequest::Send(QByteArrayList body)
+{
     start(std::move(body), true);
 }
 
-void HttpRequest::start(QByteArray body, bool hasBody)
+void HttpRequest::start(QByteArrayList body, bool hasBody)
 {
     if (m_phase != Phase::Idle || m_finished) {
         return;
@@ -236,10 +286,14 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         request.setSslConfiguration(tls);
     }
 
-    m_hasBody = hasBody && !body.isEmpty();
     m_manager = std::make_unique<QNetworkAccessManager>();
-    m_reply = hasBody ? m_manager->sendCustomRequest(request, m_method, body)
-                      : m_manager->sendCustomRequest(request, m_method);
+    if (hasBody) {
+        m_bodyDevice = std::make_unique<PiecesDevice>(std::move(body));
+        m_hasBody = m_bodyDevice->size() > 0;
+        m_reply = m_manager->sendCustomRequest(request, m_method, m_bodyDevice.get());
+    } else {
+        m_reply = m_manager->sendCustomRequest(request, m_method);
+    }
     QNetworkReply* reply = m_reply;
     QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [this] { arm(Phase::Connect); });
     QObject::connect(reply, &QNetworkReply::encrypted, reply, [this] {
