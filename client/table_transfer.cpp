@@ -98,6 +98,7 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
         } else {
             std::u16string text = platform::decodeBody(body, charset);
             body = {};
+            // The text is handed to GetJsonField only when nothing is uploaded, so it can be moved.
             if (judge(verdictOn(std::u16string_view(text), u"results", u"message", [&] { return std::move(text); }))) {
                 rows.set_value(rowCount(json::ParseJson(text)));
             }
@@ -156,8 +157,9 @@ Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_vie
 {
     // The data is sent where it lies, between the wrapper's two ends.
     return exchange(u"POST", serverUrl(u"/api_api/kirim_data/" + percentEncode(npsn) + u"/" + percentEncode(endpoint)),
-                    std::nullopt, QByteArrayList{QByteArray(kUploadPrefix.data(), static_cast<qsizetype>(kUploadPrefix.size())),
-                                                 std::move(data), QByteArray("}")});
+                    std::nullopt,
+                    QByteArrayList{QByteArray(kUploadPrefix.data(), static_cast<qsizetype>(kUploadPrefix.size())),
+                                   std::move(data), QByteArray("}")});
 }
 
 std::u16string Client::PostData(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view data)

@@ -123,7 +123,9 @@ TEST_F(SendTableTest, repliesInAnyBytes_uploadedByteForByte)
         EXPECT_EQ(cl.LastRowCount(), c.rows) << c.name;
         const auto sent = uploads(*server);
         ASSERT_EQ(sent.size(), 1u) << c.name;
-        EXPECT_EQ(sent[0].body, "{\"data_json\":" + QByteArray::fromHex(QByteArray::fromStdString(c.hex)).toStdString() + "}") << c.name;
+        EXPECT_EQ(sent[0].body,
+                  "{\"data_json\":" + QByteArray::fromHex(QByteArray::fromStdString(c.hex)).toStdString() + "}")
+            << c.name;
     }
 }
 
