@@ -290,6 +290,10 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
     if (hasBody) {
         m_bodyDevice = std::make_unique<PiecesDevice>(std::move(body));
         m_hasBody = m_bodyDevice->size() > 0;
+        // Unless told its length and that it need not be buffered, Qt first copies the whole body on
+        // this thread.
+        request.setHeader(QNetworkRequest::ContentLengthHeader, m_bodyDevice->size());
+        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
         m_reply = m_manager->sendCustomRequest(request, m_method, m_bodyDevice.get());
     } else {
         m_reply = m_manager->sendCustomRequest(request, m_method);
