@@ -23,6 +23,9 @@ namespace {
 // Replies larger than this are received without reserving their announced length up front, so that a
 // wrong Content-Length cannot make the program ask for memory it will never use.
 constexpr qint64 kLargestReservation = qint64(1) << 30;
+// Reply data is taken from Qt's buffer at most this much per event-loop turn: when the loop fell
+// behind a fast sender, tens of megabytes can be waiting, and copying them in one go would stall it.
+constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
 
 QByteArray toUtf8(std::u16string_view text)
 {
@@ -382,19 +385,34 @@ void HttpRequest::enterReceive()
     }
 }
 
-void HttpRequest::readAvailable()
+bool HttpRequest::readSome()
 {
     if (!m_reply || !m_reply->isOpen()) {
-        return;
+        return false;
     }
-    const qint64 available = m_reply->bytesAvailable();
+    const qint64 available = std::min(m_reply->bytesAvailable(), kLargestReadPerTurn);
     if (available <= 0) {
-        return;
+        return false;
     }
     const qsizetype before = m_body.size();
     m_body.resize(before + available);
     const qint64 read = m_reply->read(m_body.data() + before, available);
     m_body.resize(before + std::max<qint64>(read, 0));
+    return read > 0 && m_reply->bytesAvailable() > 0;
+}
+
+void HttpRequest::readAvailable()
+{
+    if (readSome() && !m_readScheduled) {
+        m_readScheduled = true;
+        QMetaObject::invokeMethod(
+            m_reply,
+            [this] {
+                m_readScheduled = false;
+                readAvailable();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void HttpRequest::onFinished()
@@ -403,7 +421,11 @@ void HttpRequest::onFinished()
     if (m_finished) {
         return;
     }
-    readAvailable();
+    // What is still buffered is read a piece per turn before the request counts as finished.
+    if (!m_cancelled && readSome()) {
+        QMetaObject::invokeMethod(m_reply, [this] { onFinished(); }, Qt::QueuedConnection);
+        return;
+    }
     m_phase = Phase::Done;
     if (m_cancelled) {
         fail(u"The operation has been canceled");

@@ -96,6 +96,7 @@ private:
     void start(QByteArrayList body, bool hasBody);
     void arm(Phase phase);
     void enterReceive();
+    bool readSome(); // true when more is waiting
     void readAvailable();
     void onFinished();
     void fail(std::u16string description);
@@ -120,6 +121,7 @@ private:
     Phase m_phase = Phase::Idle;
     Phase m_timedOutIn = Phase::Idle;
     bool m_hasBody = false;
+    bool m_readScheduled = false;
     bool m_cancelled = false;
     bool m_finished = false;
     std::u16string m_failure;
