@@ -125,9 +125,10 @@ bool Client::waitUntil(const std::function<bool()>& ready)
         }
         QEventLoop loop;
         QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        // An event loop refuses to run once the application has been told to quit: nothing is left to
-        // wait for then.
+        // An event loop refuses to run once the application has been told to quit: the program is
+        // closing, as when cancelAll is called.
         if (loop.exec() == -1) {
+            cancelAll();
             return false;
         }
     }

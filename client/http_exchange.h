@@ -136,7 +136,8 @@ private:
     Reply exchange(std::u16string_view method, std::u16string_view url, std::optional<std::u16string_view> token,
                    std::optional<QByteArrayList> body);
     Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
-    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first.
+    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first
+    // (or the application is quitting, which cancels all).
     bool waitUntil(const std::function<bool()>& ready);
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
