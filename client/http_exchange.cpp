@@ -7,7 +7,9 @@
 #include "json/utf8.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -15,6 +17,10 @@
 namespace client {
 
 namespace {
+
+// How often a wait for work on another thread looks whether it is done: that thread cannot wake the
+// loop, and a few milliseconds late is nothing beside the work waited for.
+constexpr std::chrono::milliseconds kPollSlice{5};
 
 bool startsWithBase(std::u16string_view url, std::u16string_view base)
 {
@@ -107,7 +113,7 @@ void Client::cancelAll()
 }
 
 Client::Reply Client::exchange(std::u16string_view method, std::u16string_view url,
-                               std::optional<std::u16string_view> token, std::optional<QByteArray> body)
+                               std::optional<std::u16string_view> token, std::optional<QByteArrayList> body)
 {
     if (m_cancelled) {
         return failed(platform::FailureKind::Canceled, url, {});
@@ -152,12 +158,30 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     return {request.takeResponseBody(), request.responseCharset(), {}};
 }
 
+bool Client::waitUntil(const std::function<bool()>& ready)
+{
+    while (!ready()) {
+        if (m_cancelled) {
+            return false;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        // An event loop refuses to run once the application has been told to quit: the program is
+        // closing, as when cancelAll is called.
+        if (loop.exec() == -1) {
+            cancelAll();
+            return false;
+        }
+    }
+    return true;
+}
+
 std::u16string Client::HttpExchange(std::u16string_view method, std::u16string_view url,
                                     std::optional<std::u16string_view> token, std::optional<std::u16string_view> body)
 {
-    std::optional<QByteArray> bytes;
+    std::optional<QByteArrayList> bytes;
     if (body) {
-        bytes = utf8Bytes(*body);
+        bytes = QByteArrayList{utf8Bytes(*body)};
     }
     return exchange(method, url, token, std::move(bytes)).text();
 }

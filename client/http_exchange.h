@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QSslCertificate>
 
@@ -109,7 +110,9 @@ public:
     // Fetches a table from the local service and uploads the reply unchanged. "sukses" when the server
     // says "success":true; otherwise the upload reply (or its "Error: " text). When the table reply
     // lacks "results", nothing is uploaded: its "message" text if it holds the word "message", else
-    // "gagal" (also for any transport failure of the fetch). Sets LastRowCount.
+    // "gagal" (also for any transport failure of the fetch). Sets LastRowCount. The reply is read on a
+    // worker thread, its row count parsed while the upload runs, so no wait keeps events from being
+    // processed however large the table; the upload body is the reply's bytes exactly, whatever they are.
     std::u16string SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // POST server + "/api_api/kirim_data/" + npsn + "/" + endpoint with {"data_json":<data>}, the data
     // inserted as it is; the reply unchanged.
@@ -122,7 +125,8 @@ public:
     // The password CheckEmail found last; empty until it finds one, never cleared.
     const std::u16string& OperatorPassword() const { return m_operatorPassword; }
     // The row count of the table SendTable fetched last: its "results" as a whole number (a number
-    // rounded half to even, or a text of digits), 0 when it is anything else or the fetch failed.
+    // rounded half to even, or a text of digits), 0 when it is anything else, the fetch failed, or
+    // cancelAll came before the count was read.
     std::int64_t LastRowCount() const { return m_lastRowCount; }
 
     // Ends the exchange in flight at once and refuses every later one: they all give "Error: " + the
@@ -146,8 +150,11 @@ private:
     };
 
     Reply exchange(std::u16string_view method, std::u16string_view url, std::optional<std::u16string_view> token,
-                   std::optional<QByteArray> body);
-    Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray body);
+                   std::optional<QByteArrayList> body);
+    Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
+    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first
+    // (or the application is quitting, which cancels all).
+    bool waitUntil(const std::function<bool()>& ready);
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
     Reply failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const;

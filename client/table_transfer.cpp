@@ -6,7 +6,12 @@
 #include "json/json.h"
 #include "json/utf8.h"
 
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <future>
 #include <string_view>
+#include <thread>
 
 namespace client {
 
@@ -51,14 +56,66 @@ std::int64_t rowCount(const std::optional<json::JsonValue>& root)
     return 0;
 }
 
-QByteArray uploadBody(std::string_view data)
+// What the table reply says about sending it: whether it holds "results" and is uploaded, else what
+// SendTable answers instead.
+struct TableVerdict {
+    bool upload = false;
+    std::u16string answer;
+};
+
+// The verdict on a table's text, in its bytes or decoded: the words are the same in both.
+template <typename Char>
+TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results, const Char* message,
+                       const std::function<std::u16string()>& decoded)
 {
-    QByteArray body;
-    body.reserve(static_cast<qsizetype>(kUploadPrefix.size() + data.size() + 1));
-    body.append(kUploadPrefix.data(), static_cast<qsizetype>(kUploadPrefix.size()));
-    body.append(data.data(), static_cast<qsizetype>(data.size()));
-    body.append('}');
-    return body;
+    if (text.find(results) != text.npos) {
+        return {true, {}};
+    }
+    return {false, text.find(message) != text.npos ? json::GetJsonField(decoded(), u"message") : u"gagal"};
+}
+
+// Looks at a table reply on a thread of its own: first the verdict, then (when it is uploaded) the row
+// count, parsed while the upload runs; the tree is built and freed on this thread. The table is read
+// in the bytes it came in whenever they are UTF-8; only another charset, or bytes that are not
+// well-formed, are read as decoded text. Owns everything it reads, so the UI thread may stop waiting
+// for it at any time.
+void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict> verdict,
+                  std::promise<std::int64_t> rows)
+{
+    bool judged = false;
+    const auto judge = [&](TableVerdict found) {
+        const bool upload = found.upload;
+        verdict.set_value(std::move(found));
+        judged = true;
+        return upload;
+    };
+    try {
+        if (isUtf8(charset) && isWellFormedUtf8(view(body))) {
+            const std::string_view text = view(body);
+            if (judge(verdictOn(text, "results", "message", [&] { return json::Utf8ToUtf16(text); }))) {
+                rows.set_value(rowCount(json::ParseJsonUtf8(text)));
+            }
+        } else {
+            std::u16string text = platform::decodeBody(body, charset);
+            body = {};
+            // The text is handed to GetJsonField only when nothing is uploaded, so it can be moved.
+            if (judge(verdictOn(std::u16string_view(text), u"results", u"message", [&] { return std::move(text); }))) {
+                rows.set_value(rowCount(json::ParseJson(text)));
+            }
+        }
+    } catch (...) {
+        if (judged) {
+            rows.set_exception(std::current_exception());
+        } else {
+            verdict.set_exception(std::current_exception());
+        }
+    }
+}
+
+template <typename T>
+bool isReady(const std::future<T>& result)
+{
+    return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 } // namespace
@@ -71,51 +128,44 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
         return u"gagal";
     }
 
-    // The table stays in the bytes it came in whenever they are UTF-8: the words are searched and the
-    // row count parsed right there, and the same bytes go out in the upload. Only another charset, or
-    // bytes that are not well-formed, take the way through decoded text.
-    QByteArray data;
-    if (isUtf8(table.charset) && isWellFormedUtf8(view(table.body))) {
-        data = std::move(table.body);
-        if (view(data).find("results") == std::string_view::npos) {
-            if (view(data).find("message") != std::string_view::npos) {
-                return json::GetJsonField(json::Utf8ToUtf16(view(data)), u"message");
-            }
-            return u"gagal";
+    // The reply goes out as it came in; only the verdict and the row count are read from its text, on
+    // another thread, so that the window keeps turning through a table of any size.
+    std::promise<TableVerdict> verdictPromise;
+    std::promise<std::int64_t> rowsPromise;
+    std::future<TableVerdict> verdict = verdictPromise.get_future();
+    std::future<std::int64_t> rows = rowsPromise.get_future();
+    std::thread(examineTable, table.body, table.charset, std::move(verdictPromise), std::move(rowsPromise)).detach();
+    // Cancelled meanwhile: the upload then fails at once with the cancellation's text.
+    if (waitUntil([&] { return isReady(verdict); })) {
+        TableVerdict judged = verdict.get();
+        if (!judged.upload) {
+            return judged.answer;
         }
-        m_lastRowCount = rowCount(json::ParseJsonUtf8(view(data)));
-    } else {
-        const std::u16string text = table.text();
-        table.body = {};
-        if (text.find(u"results") == std::u16string::npos) {
-            if (text.find(u"message") != std::u16string::npos) {
-                return json::GetJsonField(text, u"message");
-            }
-            return u"gagal";
-        }
-        m_lastRowCount = rowCount(json::ParseJson(text));
-        const std::string bytes = json::Utf16ToUtf8(text);
-        data = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
 
-    QByteArray body = uploadBody(view(data));
-    data = {};
-    const std::u16string reply = postTable(endpoint, npsn, std::move(body)).text();
+    const std::u16string reply = postTable(endpoint, npsn, std::move(table.body)).text();
+    if (waitUntil([&] { return isReady(rows); })) {
+        m_lastRowCount = rows.get();
+    }
     if (reply.find(u"\"success\":true") != std::u16string::npos) {
         return u"sukses";
     }
     return reply;
 }
 
-Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray body)
+Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data)
 {
+    // The data is sent where it lies, between the wrapper's two ends.
     return exchange(u"POST", serverUrl(u"/api_api/kirim_data/" + percentEncode(npsn) + u"/" + percentEncode(endpoint)),
-                    std::nullopt, std::move(body));
+                    std::nullopt,
+                    QByteArrayList{QByteArray(kUploadPrefix.data(), static_cast<qsizetype>(kUploadPrefix.size())),
+                                   std::move(data), QByteArray("}")});
 }
 
 std::u16string Client::PostData(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view data)
 {
-    return postTable(endpoint, npsn, uploadBody(json::Utf16ToUtf8(data))).text();
+    const std::string bytes = json::Utf16ToUtf8(data);
+    return postTable(endpoint, npsn, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))).text();
 }
 
 std::u16string Client::ProcessData(std::u16string_view npsn, std::u16string_view endpoint)

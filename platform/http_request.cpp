@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -13,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform {
 
@@ -21,6 +23,9 @@ namespace {
 // Replies larger than this are received without reserving their announced length up front, so that a
 // wrong Content-Length cannot make the program ask for memory it will never use.
 constexpr qint64 kLargestReservation = qint64(1) << 30;
+// Reply data is taken from Qt's buffer at most this much per event-loop turn: when the loop fell
+// behind a fast sender, tens of megabytes can be waiting, and copying them in one go would stall it.
+constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
 
 QByteArray toUtf8(std::u16string_view text)
 {
@@ -71,6 +76,49 @@ QNetworkReply::NetworkError errorForStatus(int status)
         return QNetworkReply::NoError;
     }
 }
+
+// A request body made of byte arrays read in place: a table of a hundred megabytes goes out without
+// first being copied into one array behind its wrapper. Random access, so Qt can rewind it for a
+// resend.
+class PiecesDevice final : public QIODevice {
+public:
+    explicit PiecesDevice(QByteArrayList pieces) : m_pieces(std::move(pieces))
+    {
+        for (const QByteArray& piece : m_pieces) {
+            m_size += piece.size();
+        }
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        qint64 skip = pos();
+        qint64 copied = 0;
+        for (const QByteArray& piece : m_pieces) {
+            if (copied == maxSize) {
+                break;
+            }
+            if (skip >= piece.size()) {
+                skip -= piece.size();
+                continue;
+            }
+            const qint64 count = std::min<qint64>(piece.size() - skip, maxSize - copied);
+            std::memcpy(data + copied, piece.constData() + skip, static_cast<std::size_t>(count));
+            copied += count;
+            skip = 0;
+        }
+        return copied;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArrayList m_pieces;
+    qint64 m_size = 0;
+};
 
 std::u16string describe(const QNetworkReply& reply, bool replyStarted)
 {
@@ -226,10 +274,15 @@ void HttpRequest::Send()
 
 void HttpRequest::Send(QByteArray body)
 {
+    start({std::move(body)}, true);
+}
+
+void HttpRequest::Send(QByteArrayList body)
+{
     start(std::move(body), true);
 }
 
-void HttpRequest::start(QByteArray body, bool hasBody)
+void HttpRequest::start(QByteArrayList body, bool hasBody)
 {
     if (m_phase != Phase::Idle || m_finished) {
         return;
@@ -263,10 +316,18 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         request.setSslConfiguration(tls);
     }
 
-    m_hasBody = hasBody && !body.isEmpty();
     m_manager = std::make_unique<QNetworkAccessManager>();
-    m_reply = hasBody ? m_manager->sendCustomRequest(request, m_method, body)
-                      : m_manager->sendCustomRequest(request, m_method);
+    if (hasBody) {
+        m_bodyDevice = std::make_unique<PiecesDevice>(std::move(body));
+        m_hasBody = m_bodyDevice->size() > 0;
+        // Unless told its length and that it need not be buffered, Qt first copies the whole body on
+        // this thread.
+        request.setHeader(QNetworkRequest::ContentLengthHeader, m_bodyDevice->size());
+        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        m_reply = m_manager->sendCustomRequest(request, m_method, m_bodyDevice.get());
+    } else {
+        m_reply = m_manager->sendCustomRequest(request, m_method);
+    }
     QNetworkReply* reply = m_reply;
     QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [this] { arm(Phase::Connect); });
     QObject::connect(reply, &QNetworkReply::encrypted, reply, [this] {
@@ -367,19 +428,34 @@ void HttpRequest::enterReceive()
     }
 }
 
-void HttpRequest::readAvailable()
+bool HttpRequest::readSome()
 {
     if (!m_reply || !m_reply->isOpen()) {
-        return;
+        return false;
     }
-    const qint64 available = m_reply->bytesAvailable();
+    const qint64 available = std::min(m_reply->bytesAvailable(), kLargestReadPerTurn);
     if (available <= 0) {
-        return;
+        return false;
     }
     const qsizetype before = m_body.size();
     m_body.resize(before + available);
     const qint64 read = m_reply->read(m_body.data() + before, available);
     m_body.resize(before + std::max<qint64>(read, 0));
+    return read > 0 && m_reply->bytesAvailable() > 0;
+}
+
+void HttpRequest::readAvailable()
+{
+    if (readSome() && !m_readScheduled) {
+        m_readScheduled = true;
+        QMetaObject::invokeMethod(
+            m_reply,
+            [this] {
+                m_readScheduled = false;
+                readAvailable();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void HttpRequest::onFinished()
@@ -388,7 +464,11 @@ void HttpRequest::onFinished()
     if (m_finished) {
         return;
     }
-    readAvailable();
+    // What is still buffered is read a piece per turn before the request counts as finished.
+    if (!m_cancelled && readSome()) {
+        QMetaObject::invokeMethod(m_reply, [this] { onFinished(); }, Qt::QueuedConnection);
+        return;
+    }
     m_phase = Phase::Done;
     if (m_cancelled) {
         fail(FailureKind::Canceled, u"The operation has been canceled");

@@ -23,6 +23,7 @@
 // cancelled): a kind, for the caller to word, and a technical description in English.
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslError>
@@ -39,6 +40,7 @@
 #include <vector>
 
 class QEventLoop;
+class QIODevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -89,9 +91,11 @@ public:
     // Adds a header; sent in the order added, after Host. A name or value holding a line break or a NUL
     // (which would let the value add headers of its own) makes the request fail when it is sent.
     void SetRequestHeader(std::u16string_view name, std::u16string_view value);
-    // Starts the request, without a body or with these bytes (shared, not copied).
+    // Starts the request, without a body or with these bytes (shared, not copied). A body given in
+    // pieces is sent as the pieces one after another, read where they lie, never joined in memory.
     void Send();
     void Send(QByteArray body);
+    void Send(QByteArrayList body);
 
     // Waits at most `timeout` (processing network events and timers, not user input). When the
     // application is quitting the request is cancelled instead of waited for.
@@ -120,9 +124,10 @@ public:
 private:
     enum class Phase { Idle, Resolve, Connect, Send, Receive, Done };
 
-    void start(QByteArray body, bool hasBody);
+    void start(QByteArrayList body, bool hasBody);
     void arm(Phase phase);
     void enterReceive();
+    bool readSome(); // true when more is waiting
     void readAvailable();
     void onFinished();
     void fail(FailureKind kind, std::u16string description);
@@ -139,6 +144,7 @@ private:
     std::vector<std::pair<QByteArray, QByteArray>> m_headers;
     std::u16string m_setupFailure; // found by Open or SetRequestHeader, reported by Send
 
+    std::unique_ptr<QIODevice> m_bodyDevice; // read by the reply, so it outlives m_manager
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QNetworkReply* m_reply = nullptr; // owned by m_manager
     QTimer m_timer;
@@ -146,6 +152,7 @@ private:
     Phase m_phase = Phase::Idle;
     Phase m_timedOutIn = Phase::Idle;
     bool m_hasBody = false;
+    bool m_readScheduled = false;
     bool m_cancelled = false;
     bool m_finished = false;
     std::u16string m_failure;
