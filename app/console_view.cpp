@@ -1,6 +1,7 @@
 #include "app/console_view.h"
 
 #include "platform/application.h"
+#include "platform/console.h"
 #include "json/utf8.h"
 
 #include <QCoreApplication>
@@ -15,8 +16,7 @@ void ConsoleView::writeLine(std::FILE* stream, std::u16string_view text)
         bytes.erase(at, 1);
     }
     bytes += '\n';
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    platform::writeText(stream, bytes);
 }
 
 void ConsoleView::appendLog(std::u16string_view line)

@@ -6,13 +6,12 @@
 #include "app/sync_run.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
+#include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
 #include "json/utf8.h"
 
 #include <QApplication>
-
-#include <cstdio>
 
 namespace app {
 namespace {
@@ -59,8 +58,7 @@ std::optional<Credentials> givenCredentials(const ProgramOptions& options, const
 void reportSetupError(const client::Client& client)
 {
     if (!client.setupError().empty()) {
-        const std::string text = json::Utf16ToUtf8(client.setupError());
-        std::fprintf(stderr, "%s\n", text.c_str());
+        platform::writeText(stderr, json::Utf16ToUtf8(client.setupError()) + '\n');
     }
 }
 
