@@ -91,6 +91,7 @@ QString programHelp(const QString& defaultServer)
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
                           "  --data-dir FOLDER  Folder tempat data.json disimpan (bawaan: folder program).\n"
                           "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
+                          "                     (Di Windows lewat Schannel; di Wine tidak berlaku.)\n"
                           "  -h, --help         Tampilkan bantuan ini.\n"
                           "\n"
                           "Kode keluar pada --cli: 0 selesai, 2 gagal terhubung ke server, 3 aplikasi perlu\n"
