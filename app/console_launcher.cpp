@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -54,6 +55,7 @@ int main()
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &process)) {
+        std::fwprintf(stderr, L"Tidak dapat menjalankan %ls (kode %lu)\n", program.c_str(), GetLastError());
         return 1;
     }
     // Ctrl+C reaches the program on the same console; this launcher only waits for it to end.
