@@ -123,7 +123,6 @@ fi
 
 echo "-- installer: silent install, a send with the installed program, silent uninstall"
 run install wine "$installer" /S
-wineserver -w
 [ "$status" -eq 0 ] || fail "silent install ended with $status"
 drive_c="$WINEPREFIX/drive_c"
 installed="$drive_c/Program Files/Murenta Tervalis Helper"
@@ -141,7 +140,11 @@ run installed_send env WINEPATH='C:\Program Files\Murenta Tervalis Helper' wine 
 [ "$status" -eq 0 ] || fail "the installed program's send ended with $status"
 grep -q 'Seluruh Proses Selesai' "$work/installed_send.stdout" || fail "the installed program made no complete send"
 run uninstall wine "$installed/uninstall.exe" /S
-wineserver -w # the uninstaller copies itself away and runs from there
+# The uninstaller copies itself to a temporary folder (~nsu*.tmp), starts the copy and ends at once: wait
+# for the copy.
+for copy in $(pgrep -f '~nsu' || true); do
+    tail --pid="$copy" -f /dev/null
+done
 [ ! -e "$installed" ] || fail "left behind: $(ls -A "$installed")"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left"
 wine reg query "$key" </dev/null >/dev/null 2>&1 && fail "the programs-list entry is left"
