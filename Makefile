@@ -3,8 +3,10 @@ BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+WINDOWS_DIR ?= build-windows
+QT_WINDOWS ?=
 
-.PHONY: deps configure build test demo bench clean
+.PHONY: deps configure build test demo bench windows clean
 
 deps:
 	@scripts/install-deps
@@ -26,5 +28,10 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@echo "Benchmarks built in $(BENCH_DIR)/bench; see bench/README.md for how to run them."
 
+# The Windows program and its installer, cross-built with the Qt for Windows given as QT_WINDOWS (a folder
+# or the tarball of tools/windows/build-qt.sh).
+windows:
+	@scripts/build-windows $(WINDOWS_DIR) "$(QT_WINDOWS)" $(CMAKE_FLAGS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) build-asan build-fuzz
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(WINDOWS_DIR) build-asan build-fuzz

@@ -4,6 +4,7 @@
 #include "app/terminal_progress.h"
 
 #include "platform/application.h"
+#include "platform/console.h"
 #include "json/utf8.h"
 
 #include <QCoreApplication>
@@ -24,8 +25,7 @@ void ConsoleView::writeLine(std::FILE* stream, std::u16string_view text)
         m_logFile->writeLine(bytes);
     }
     bytes += '\n';
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    platform::writeText(stream, bytes);
 }
 
 void ConsoleView::appendLog(std::u16string_view line)

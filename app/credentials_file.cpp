@@ -1,5 +1,6 @@
 #include "app/credentials_file.h"
 
+#include "platform/file_access.h"
 #include "platform/qt_text.h"
 #include "json/json_escape.h"
 #include "json/utf8.h"
@@ -130,7 +131,9 @@ bool writeCredentialsFile(const QString& path, const Credentials& credentials)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    // On Windows the mode above sets only the read-only attribute; the access list comes with the file's
+    // final name.
+    return file.commit() && platform::restrictToOwner(path);
 }
 
 std::optional<Credentials> readCredentialsFile(const QString& path)

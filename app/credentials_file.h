@@ -30,7 +30,8 @@ std::string formatCredentialsLine(const Credentials& credentials);
 Credentials parseCredentialsLine(std::u16string_view line);
 
 // Writes the file atomically (a temporary file in the same folder, renamed over the old one) and
-// readable by its owner only. False when it cannot be written; the old file is then left as it was.
+// readable by its owner only (on Windows an explicit access list). False when it cannot be written (the
+// old file is then left as it was) or not be made its owner's only.
 bool writeCredentialsFile(const QString& path, const Credentials& credentials);
 // The credentials in the file; nothing when there is no file. A file that cannot be read, or is empty,
 // gives empty values. The first line ends at the first CR (or the end of the file). Bytes that are not

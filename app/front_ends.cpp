@@ -8,6 +8,7 @@
 #include "app/terminal_progress.h"
 #include "app/window_state.h"
 #include "client/http_exchange.h"
+#include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
 #include "platform/terminal.h"
@@ -64,8 +65,7 @@ std::optional<Credentials> givenCredentials(const ProgramOptions& options, const
 void reportSetupError(const client::Client& client)
 {
     if (!client.setupError().empty()) {
-        const std::string text = json::Utf16ToUtf8(client.setupError());
-        std::fprintf(stderr, "%s\n", text.c_str());
+        platform::writeText(stderr, json::Utf16ToUtf8(client.setupError()) + '\n');
     }
 }
 

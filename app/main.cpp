@@ -1,5 +1,6 @@
 #include "app/front_ends.h"
 #include "client/http_exchange.h"
+#include "platform/console.h"
 
 #include <QStringList>
 
@@ -7,18 +8,17 @@
 
 int main(int argc, char** argv)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    const app::ParsedOptions parsed = app::parseProgramOptions(arguments);
+    const app::ParsedOptions parsed = app::parseProgramOptions(platform::programArguments(argc, argv));
     const QString help = app::programHelp(QString::fromStdU16String(client::defaultServerBase()));
+    if (parsed.options.console || parsed.options.help || !parsed.error.isEmpty()) {
+        platform::attachParentConsole();
+    }
     if (!parsed.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n\n%s", parsed.error.toLocal8Bit().constData(), help.toLocal8Bit().constData());
+        platform::writeText(stderr, QString(parsed.error + QStringLiteral("\n\n") + help).toStdString());
         return app::kExitUsage;
     }
     if (parsed.options.help) {
-        std::fputs(help.toLocal8Bit().constData(), stdout);
+        platform::writeText(stdout, help.toStdString());
         return 0;
     }
     return parsed.options.console ? app::runConsole(argc, argv, parsed.options)

@@ -94,6 +94,7 @@ QString programHelp(const QString& defaultServer)
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
                           "  --data-dir FOLDER  Folder tempat data.json disimpan (bawaan: folder program).\n"
                           "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
+                          "                     (Di Windows lewat Schannel; di Wine tidak berlaku.)\n"
                           "  --log-file FILE    Pada --cli: tambahkan catatan setiap jalannya ke FILE (UTF-8,\n"
                           "                     hanya pemilik yang dapat membaca; tidak pernah ditimpa):\n"
                           "                     waktu mulai, versi dan kedua alamat, semua baris log dan\n"

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <functional>
 #include <string>
@@ -11,6 +15,27 @@ using json::cStringBuilder;
 using json::StringBuilderError;
 
 namespace {
+
+// Address space for `bytes` bytes, reserved and never touched (no memory behind it); null on failure.
+const void* reserveAddressSpace(std::size_t bytes)
+{
+#ifdef _WIN32
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_READONLY);
+#else
+    void* region = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return region == MAP_FAILED ? nullptr : region;
+#endif
+}
+
+void releaseAddressSpace(const void* region, std::size_t bytes)
+{
+#ifdef _WIN32
+    (void)bytes;
+    VirtualFree(const_cast<void*>(region), 0, MEM_RELEASE);
+#else
+    munmap(const_cast<void*>(region), bytes);
+#endif
+}
 
 std::u16string repeat(char16_t c, std::size_t n)
 {
@@ -198,15 +223,15 @@ TEST(StringBuilder, sizesBeyond32Bits_raiseOverflow)
 
     // A text of 2^30 characters (reserved address space, never touched) no longer fits the byte count.
     const std::size_t units = std::size_t{1} << 30;
-    void* region = mmap(nullptr, units * 2, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    ASSERT_NE(region, MAP_FAILED);
+    const void* region = reserveAddressSpace(units * 2);
+    ASSERT_NE(region, nullptr);
     const std::u16string_view huge(static_cast<const char16_t*>(region), units);
     cStringBuilder c;
     c.Append(u"abc");
     expectRefused(c, 6, [&] { c.Append(huge); });
     expectRefused(c, 6, [&] { c.Insert(1, huge); });
     expectRefused(c, 6, [&] { c.TheString(huge); });
-    munmap(region, units * 2);
+    releaseAddressSpace(region, units * 2);
 }
 
 TEST(StringBuilder, find_isOneBasedAndHonoursStartAndComparison)

@@ -1,0 +1,22 @@
+#include "platform/console.h"
+
+namespace platform {
+
+QStringList programArguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+void attachParentConsole() {}
+
+void writeText(std::FILE* stream, std::string_view utf8)
+{
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
+} // namespace platform
