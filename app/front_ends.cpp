@@ -11,7 +11,6 @@
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
-#include "platform/terminal.h"
 #include "json/utf8.h"
 
 #include <QApplication>

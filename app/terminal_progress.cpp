@@ -1,5 +1,6 @@
 #include "app/terminal_progress.h"
 
+#include "platform/console.h"
 #include "json/utf8.h"
 
 namespace app {
@@ -66,8 +67,7 @@ void TerminalProgress::update(std::u16string_view url, std::int64_t received, st
     const std::size_t width = columns(text);
     // A shorter line than the one before is padded over the rest of it.
     const std::string line = "\r" + text + std::string(m_shownWidth > width ? m_shownWidth - width : 0, ' ');
-    std::fwrite(line.data(), 1, line.size(), m_stream);
-    std::fflush(m_stream);
+    platform::writeText(m_stream, line);
     m_shownWidth = std::max(width, m_shownWidth);
     m_drawn = now;
 }
@@ -78,8 +78,7 @@ void TerminalProgress::erase()
         return;
     }
     const std::string blank = "\r" + std::string(m_shownWidth, ' ') + "\r";
-    std::fwrite(blank.data(), 1, blank.size(), m_stream);
-    std::fflush(m_stream);
+    platform::writeText(m_stream, blank);
     m_shownWidth = 0;
 }
 

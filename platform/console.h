@@ -26,4 +26,8 @@ void attachParentConsole();
 // console code page; files, pipes and terminals elsewhere get the UTF-8 bytes unchanged.
 void writeText(std::FILE* stream, std::string_view utf8);
 
+// Whether a standard stream is an interactive terminal (a console window), as opposed to a pipe or a
+// file: live progress is drawn only there.
+bool isTerminal(std::FILE* stream);
+
 } // namespace platform

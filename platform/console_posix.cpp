@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <unistd.h>
+
 namespace platform {
 
 QStringList programArguments(int argc, char** argv)
@@ -17,6 +19,11 @@ void writeText(std::FILE* stream, std::string_view utf8)
 {
     std::fwrite(utf8.data(), 1, utf8.size(), stream);
     std::fflush(stream);
+}
+
+bool isTerminal(std::FILE* stream)
+{
+    return ::isatty(::fileno(stream)) == 1;
 }
 
 } // namespace platform

@@ -76,4 +76,9 @@ void writeText(std::FILE* stream, std::string_view utf8)
     std::fflush(stream);
 }
 
+bool isTerminal(std::FILE* stream)
+{
+    return ::_isatty(::_fileno(stream)) != 0;
+}
+
 } // namespace platform
