@@ -117,7 +117,13 @@ public:
 
 private:
     friend class detail::TreeBuilder;
+    // m_meta of a string beyond the inline length: where its units live.
     static constexpr std::uint8_t kHeapString = 0xFF;
+    static constexpr std::uint8_t kArenaString = 0xFE;
+    // m_meta of a container: 0 for one of its own (the pointer word points to its representation), this
+    // for one inside a parsed tree (the 32-bit word holds its count, the pointer its members or elements
+    // in the tree's arena).
+    static constexpr std::uint8_t kArenaContainer = 1;
     static constexpr std::uint8_t kNegativeBit = 0x80;
 
     explicit JsonValue(JsonKind kind) noexcept : m_kind(kind), m_meta(0), m_units{} {}
@@ -140,6 +146,7 @@ private:
     }
     detail::ObjectRep* objectRep() const noexcept;
     detail::ArrayRep* arrayRep() const noexcept;
+    bool isArenaContainer() const noexcept { return m_meta == kArenaContainer; }
 
     JsonKind m_kind;
     std::uint8_t m_meta; // number: scale and sign; string: inline length or kHeapString; boolean: value

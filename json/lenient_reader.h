@@ -25,23 +25,28 @@ std::u16string decimalText(std::int64_t value);
 // Appends one line to the parse error text, unless that has reached its cap.
 void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts);
 
-// One copy of each distinct member name met during one parse, so that a table's rows share their names
-// and a duplicate name is found by comparing pointers.
+// One copy of each distinct member name met during one parse, in the arena of the tree being read, so
+// that a table's rows share their names and a duplicate name is found by comparing pointers.
 class KeyInterner final {
 public:
+    explicit KeyInterner(Arena& arena) : m_arena(arena) {}
     const Key& intern(std::u16string_view name);
+    // Forgets every name, for when the arena has been handed to a finished tree.
+    void clear();
 
 private:
+    static constexpr std::size_t kFirstSlots = 64;
     void grow();
 
-    std::vector<Key> m_slots = std::vector<Key>(64);
+    Arena& m_arena;
+    std::vector<Key> m_slots = std::vector<Key>(kFirstSlots);
     std::size_t m_count = 0;
 };
 
 template <class Source>
 class LenientReader final {
 public:
-    LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state) {}
+    LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state), m_keys(m_arena) {}
 
     void skipFiller() noexcept
     {
@@ -103,6 +108,12 @@ private:
     void appendRun(const Span<Unit>& run);
     JsonValue stringFrom(const Span<Unit>& run);
     void enterContainer(int depth) const;
+    // The container read from scratch[start..]: the root of a tree (depth 1) owns the arena of everything
+    // read below it; a container below the root lives in that arena.
+    JsonValue objectFrom(std::size_t start, int depth);
+    JsonValue arrayFrom(std::size_t start, int depth);
+    // Hands the arena over to the root of the tree just read, and starts afresh.
+    Arena takeArena();
     void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key, JsonValue&& value);
     // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
     template <class Read>
@@ -110,6 +121,7 @@ private:
 
     Source& m_src;
     ParseErrorState& m_state;
+    Arena m_arena; // declared before everything that may point into it, so that it is freed after them
     KeyInterner m_keys;
     std::vector<JsonMember> m_members; // members of the objects being read, innermost last
     std::vector<JsonValue> m_elements; // elements of the arrays being read, innermost last
@@ -258,7 +270,7 @@ JsonValue LenientReader<Source>::readString()
         const char16_t c = m_src.peek();
         if (c == quote) {
             m_src.advance();
-            return JsonValue::makeString(m_text.view());
+            return TreeBuilder::makeString(&m_arena, m_text.view().data(), m_text.view().size());
         }
         if (c == u'\\') {
             m_src.advance();
@@ -269,7 +281,7 @@ JsonValue LenientReader<Source>::readString()
         }
         appendRun(m_src.scanUntil(stops));
     }
-    return JsonValue::makeString(m_text.view());
+    return TreeBuilder::makeString(&m_arena, m_text.view().data(), m_text.view().size());
 }
 
 template <class Source>
@@ -340,9 +352,9 @@ template <class Source>
 JsonValue LenientReader<Source>::stringFrom(const Span<Unit>& run)
 {
     if (run.ascii) {
-        return TreeBuilder::makeString(run.data, run.size);
+        return TreeBuilder::makeString(&m_arena, run.data, run.size);
     }
-    return TreeBuilder::makeStringWith(run.units, [&](char16_t* out) { m_src.decodeInto(run, out); });
+    return TreeBuilder::makeStringWith(&m_arena, run.units, [&](char16_t* out) { m_src.decodeInto(run, out); });
 }
 
 template <class Source>
@@ -416,6 +428,10 @@ JsonValue LenientReader<Source>::readValue(int depth, std::u16string_view& inval
         return readArray(depth + 1);
     case u'"':
     case u'\'':
+        if (depth == 0) {
+            // Read on its own, the string must outlive the reader and its arena.
+            return JsonValue::makeString(readString().asString());
+        }
         return readString();
     case u't':
     case u'f':
@@ -441,6 +457,31 @@ void LenientReader<Source>::enterContainer(int depth) const
     if (depth + 1 > kMaxNesting) {
         throw RaisedFailure{kNestingTooDeep};
     }
+}
+
+template <class Source>
+JsonValue LenientReader<Source>::objectFrom(std::size_t start, int depth)
+{
+    if (depth == 1) {
+        return TreeBuilder::objectFrom(m_members, start, nullptr, takeArena());
+    }
+    return TreeBuilder::objectFrom(m_members, start, &m_arena);
+}
+
+template <class Source>
+JsonValue LenientReader<Source>::arrayFrom(std::size_t start, int depth)
+{
+    if (depth == 1) {
+        return TreeBuilder::arrayFrom(m_elements, start, nullptr, takeArena());
+    }
+    return TreeBuilder::arrayFrom(m_elements, start, &m_arena);
+}
+
+template <class Source>
+Arena LenientReader<Source>::takeArena()
+{
+    m_keys.clear();
+    return std::move(m_arena);
 }
 
 template <class Source>
@@ -494,7 +535,7 @@ JsonValue LenientReader<Source>::readObject(int depth)
     skipFiller();
     if (!at(u'{')) {
         record({u"Invalid Object at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
-        return TreeBuilder::objectFrom(m_members, start);
+        return objectFrom(start, depth);
     }
     m_src.advance();
     for (;;) {
@@ -525,7 +566,7 @@ JsonValue LenientReader<Source>::readObject(int depth)
             break;
         }
     }
-    return TreeBuilder::objectFrom(m_members, start);
+    return objectFrom(start, depth);
 }
 
 template <class Source>
@@ -536,7 +577,7 @@ JsonValue LenientReader<Source>::readArray(int depth)
     skipFiller();
     if (!at(u'[')) {
         record({u"Invalid Array at position ", position(), u" : ", m_src.unitsAtCursor(20)});
-        return TreeBuilder::arrayFrom(m_elements, start);
+        return arrayFrom(start, depth);
     }
     m_src.advance();
     for (;;) {
@@ -571,7 +612,7 @@ JsonValue LenientReader<Source>::readArray(int depth)
             break;
         }
     }
-    return TreeBuilder::arrayFrom(m_elements, start);
+    return arrayFrom(start, depth);
 }
 
 } // namespace json::detail
