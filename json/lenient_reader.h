@@ -78,11 +78,11 @@ private:
     static constexpr std::size_t kScannedNames = 64;
 
     static constexpr AsciiSet kFillerStarts{'\r', '\n', '\t', ' ', '(', ')', '/', '*'};
-    static constexpr AsciiSet kBlanks{'\r', '\n', '\t', ' '};
-    static constexpr AsciiSet kKeyStops{'"', '\'', '\r', '\n', '\t', ' '};
-    static constexpr AsciiSet kDoubleQuotedStops{'"', '\\'};
-    static constexpr AsciiSet kSingleQuotedStops{'\'', '\\'};
-    static constexpr AsciiSet kNumberChars{'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'};
+    using Blanks = CharSet<'\r', '\n', '\t', ' '>;
+    using KeyStops = CharSet<'"', '\'', '\r', '\n', '\t', ' '>;
+    using DoubleQuotedStops = CharSet<'"', '\\'>;
+    using SingleQuotedStops = CharSet<'\'', '\\'>;
+    using NumberChars = CharSet<'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'>;
 
     // Truncates a scratch stack to where a container began, whichever way the container is left.
     template <class T>
@@ -104,6 +104,9 @@ private:
 
     std::u16string_view readPlainQuotedKey();
     std::u16string_view readKeyCharByChar();
+    // The rest of a string after its opening quote (the first of the stops), up to its closing quote.
+    template <char Quote, char Backslash>
+    JsonValue readQuoted(CharSet<Quote, Backslash> stops);
     void readEscape();
     void appendRun(const Span<Unit>& run);
     JsonValue stringFrom(const Span<Unit>& run);
@@ -134,7 +137,7 @@ template <class Source>
 void LenientReader<Source>::skipFillerFrom() noexcept
 {
     // Blanks and line breaks before any slash or star change no state.
-    m_src.scanWhile(kBlanks);
+    m_src.scanWhile(Blanks{});
     bool armed = false; // a "/" or "*" was just seen that can open or close a comment
     bool inComment = false;
     bool inBlock = false;
@@ -203,7 +206,7 @@ std::u16string_view LenientReader<Source>::readPlainQuotedKey()
 {
     const auto start = m_src.mark();
     m_src.advance();
-    const Span<Unit> run = m_src.scanUntil(kKeyStops);
+    const Span<Unit> run = m_src.scanUntil(KeyStops{});
     if (at(u'"')) {
         m_src.advance();
         skipFiller();
@@ -256,8 +259,17 @@ template <class Source>
 JsonValue LenientReader<Source>::readString()
 {
     skipFiller();
-    const char16_t quote = m_src.peek();
-    const AsciiSet& stops = quote == u'"' ? kDoubleQuotedStops : kSingleQuotedStops;
+    if (m_src.peek() == u'"') {
+        return readQuoted(DoubleQuotedStops{});
+    }
+    return readQuoted(SingleQuotedStops{});
+}
+
+template <class Source>
+template <char Quote, char Backslash>
+JsonValue LenientReader<Source>::readQuoted(CharSet<Quote, Backslash> stops)
+{
+    constexpr char16_t quote = Quote;
     m_src.advance();
     const Span<Unit> first = m_src.scanUntil(stops);
     if (at(quote)) {
@@ -361,7 +373,7 @@ template <class Source>
 JsonValue LenientReader<Source>::readNumber()
 {
     skipFiller();
-    const Span<Unit> digits = m_src.scanWhile(kNumberChars);
+    const Span<Unit> digits = m_src.scanWhile(NumberChars{});
     if (digits.size == 0 && m_src.atEnd()) {
         return JsonValue();
     }
