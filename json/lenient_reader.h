@@ -14,6 +14,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 #include <vector>
@@ -58,6 +59,9 @@ public:
     }
     // The member name; the view is valid until the next readKey.
     std::u16string_view readKey();
+    // The member name, interned. `expected` is the name that stood at this place in the last object read
+    // at this depth, if any: a name equal to it is given back without decoding or lookup.
+    Key readName(const Key* expected);
     bool atStringStart() const noexcept { return at(u'"') || at(u'\''); }
     // Only where atStringStart holds after filler.
     JsonValue readString();
@@ -102,7 +106,10 @@ private:
     std::u16string position() const { return decimalText(m_src.position()); }
     void record(std::initializer_list<std::u16string_view> parts) { recordLine(m_state, parts); }
 
-    std::u16string_view readPlainQuotedKey();
+    // The usual name: double quotes around characters that need no care, then a colon. Gives the
+    // characters between the quotes and leaves the cursor after the colon; anything else (blanks or
+    // single quotes inside, no colon after) gives nothing and leaves the cursor where it was.
+    std::optional<Span<Unit>> readPlainQuotedKey();
     std::u16string_view readKeyCharByChar();
     // The rest of a string after its opening quote (the first of the stops), up to its closing quote.
     template <char Quote, char Backslash>
@@ -117,7 +124,11 @@ private:
     JsonValue arrayFrom(std::size_t start, int depth);
     // Hands the arena over to the root of the tree just read, and starts afresh.
     Arena takeArena();
-    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key, JsonValue&& value);
+    // Stores a member; `checked` says that its name is known to differ from the names stored before it.
+    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked, Key&& key,
+                     JsonValue&& value);
+    // The names of the last object read at a depth, in order.
+    std::vector<Key>& lastNamesAt(int depth);
     // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
     template <class Read>
     void readGuarded(Read&& read);
@@ -126,6 +137,7 @@ private:
     ParseErrorState& m_state;
     Arena m_arena; // declared before everything that may point into it, so that it is freed after them
     KeyInterner m_keys;
+    std::vector<std::vector<Key>> m_lastNames; // by depth: the names of the last object read there
     std::vector<JsonMember> m_members; // members of the objects being read, innermost last
     std::vector<JsonValue> m_elements; // elements of the arrays being read, innermost last
     cStringBuilder m_text;             // a string value with escapes, as it is gathered
@@ -190,20 +202,32 @@ template <class Source>
 std::u16string_view LenientReader<Source>::readKey()
 {
     skipFiller();
-    if (at(u'"')) {
-        const std::u16string_view quick = readPlainQuotedKey();
-        if (quick.data() != nullptr) {
-            return quick;
-        }
+    if (const std::optional<Span<Unit>> run = readPlainQuotedKey()) {
+        const std::u16string_view name = m_src.decode(*run, m_keyText);
+        return name.data() != nullptr ? name : std::u16string_view(u"", 0);
     }
     return readKeyCharByChar();
 }
 
-// The usual name: double quotes around characters that need no care, then a colon. Anything else
-// (blanks or single quotes inside, no colon after) goes back to the character-by-character reading.
 template <class Source>
-std::u16string_view LenientReader<Source>::readPlainQuotedKey()
+Key LenientReader<Source>::readName(const Key* expected)
 {
+    skipFiller();
+    if (const std::optional<Span<Unit>> run = readPlainQuotedKey()) {
+        if (expected != nullptr && m_src.sameUnits(*run, expected->view())) {
+            return *expected;
+        }
+        return m_keys.intern(m_src.decode(*run, m_keyText));
+    }
+    return m_keys.intern(readKeyCharByChar());
+}
+
+template <class Source>
+std::optional<Span<typename Source::Unit>> LenientReader<Source>::readPlainQuotedKey()
+{
+    if (!at(u'"')) {
+        return std::nullopt;
+    }
     const auto start = m_src.mark();
     m_src.advance();
     const Span<Unit> run = m_src.scanUntil(KeyStops{});
@@ -212,12 +236,11 @@ std::u16string_view LenientReader<Source>::readPlainQuotedKey()
         skipFiller();
         if (at(u':')) {
             m_src.advance();
-            const std::u16string_view name = m_src.decode(run, m_keyText);
-            return name.data() != nullptr ? name : std::u16string_view(u"", 0);
+            return run;
         }
     }
     m_src.reset(start);
-    return {};
+    return std::nullopt;
 }
 
 template <class Source>
@@ -490,9 +513,20 @@ JsonValue LenientReader<Source>::arrayFrom(std::size_t start, int depth)
 }
 
 template <class Source>
+std::vector<Key>& LenientReader<Source>::lastNamesAt(int depth)
+{
+    const auto at = static_cast<std::size_t>(depth);
+    if (m_lastNames.size() <= at) {
+        m_lastNames.resize(at + 1);
+    }
+    return m_lastNames[at];
+}
+
+template <class Source>
 Arena LenientReader<Source>::takeArena()
 {
     m_keys.clear();
+    m_lastNames.clear();
     return std::move(m_arena);
 }
 
@@ -514,11 +548,13 @@ void LenientReader<Source>::readGuarded(Read&& read)
 }
 
 template <class Source>
-void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key,
-                                        JsonValue&& value)
+void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked,
+                                        Key&& key, JsonValue&& value)
 {
     const KeyRep* rep = TreeBuilder::rep(key);
-    if (names == nullptr && m_members.size() - start < kScannedNames) {
+    if (checked && names == nullptr) {
+        // Nothing to do: the set of names is only built for an object whose names need checking.
+    } else if (names == nullptr && m_members.size() - start < kScannedNames) {
         for (std::size_t i = start; i < m_members.size(); ++i) {
             if (TreeBuilder::rep(m_members[i]) == rep) {
                 throw RaisedFailure{kDuplicateName};
@@ -544,6 +580,7 @@ JsonValue LenientReader<Source>::readObject(int depth)
     const std::size_t start = m_members.size();
     ScratchGuard<JsonMember> guard{m_members, start};
     std::unique_ptr<NameSet> names;
+    bool allAsBefore = true;
     skipFiller();
     if (!at(u'{')) {
         record({u"Invalid Object at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
@@ -563,15 +600,29 @@ JsonValue LenientReader<Source>::readObject(int depth)
             record({u"Missing '}': ", m_src.lastUnits(20)});
             break;
         }
-        Key key = m_keys.intern(readKey());
+        // The rows of a table repeat their names in the same order. While every name so far is the one
+        // the last object at this depth had at its place, the names are known to be distinct, as that
+        // object's were.
+        const std::size_t position = m_members.size() - start;
+        const std::vector<Key>& before = lastNamesAt(depth);
+        const Key* expected = position < before.size() ? &before[position] : nullptr;
+        Key key = readName(expected);
+        const bool asExpected = expected != nullptr && key.sameRep(*expected);
+        allAsBefore = allAsBefore && asExpected;
         m_state.pending.reset();
         bool stored = false;
         readGuarded([&] {
             std::u16string_view ignoredLiteral;
             JsonValue value = readValue(depth, ignoredLiteral);
-            storeMember(start, names, std::move(key), std::move(value));
+            storeMember(start, names, allAsBefore, std::move(key), std::move(value));
             stored = true;
         });
+        if (stored && !asExpected) {
+            // From here on the names of this object replace those of the last one.
+            std::vector<Key>& last = lastNamesAt(depth);
+            last.resize(position);
+            last.push_back(TreeBuilder::key(m_members.back()));
+        }
         if (m_state.pending) {
             // A container read with a failure pending is still stored, and the name moved with it.
             record({*m_state.pending, u": ", stored ? m_members.back().name() : key.view()});

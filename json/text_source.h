@@ -99,6 +99,11 @@ public:
     {
         std::copy_n(span.data, span.size, out);
     }
+    // Whether the span decodes to exactly `text`.
+    static bool sameUnits(const Span<char16_t>& span, std::u16string_view text) noexcept
+    {
+        return std::u16string_view(span.data, span.size) == text;
+    }
 
     bool matchesAscii(std::string_view literal) const noexcept
     {
@@ -215,6 +220,12 @@ public:
             return;
         }
         decodeUtf8Into({reinterpret_cast<const char*>(span.data), span.size}, out);
+    }
+
+    // Whether the span is ASCII and decodes to exactly `text` (other spans are not compared).
+    static bool sameUnits(const Span<unsigned char>& span, std::u16string_view text) noexcept
+    {
+        return span.ascii && span.size == text.size() && std::equal(span.data, span.data + span.size, text.begin());
     }
 
     bool matchesAscii(std::string_view literal) const noexcept
