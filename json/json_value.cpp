@@ -216,12 +216,6 @@ const JsonValue& emptyValue() noexcept
 
 } // namespace
 
-JsonValue::JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta)
-{
-    std::memcpy(m_units, other.m_units, sizeof m_units);
-    other.m_kind = JsonKind::Empty;
-}
-
 JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
 {
     if (this != &other) {

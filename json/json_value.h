@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,11 +60,21 @@ private:
 class alignas(8) JsonValue final {
 public:
     JsonValue() noexcept : m_kind(JsonKind::Empty), m_meta(0), m_units{} {}
-    JsonValue(JsonValue&& other) noexcept;
+    JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta)
+    {
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        other.m_kind = JsonKind::Empty;
+    }
     JsonValue& operator=(JsonValue&& other) noexcept;
     JsonValue(const JsonValue&) = delete;
     JsonValue& operator=(const JsonValue&) = delete;
-    ~JsonValue() { release(); }
+    ~JsonValue()
+    {
+        // Only strings and containers may own storage.
+        if (m_kind >= JsonKind::String) {
+            release();
+        }
+    }
 
     static JsonValue makeNull() noexcept;
     static JsonValue makeBoolean(bool value) noexcept;

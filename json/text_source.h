@@ -300,12 +300,16 @@ private:
     {
         m_lowHalf = false;
         m_pair = false;
-        if (m_cur >= m_end) {
-            return;
-        }
-        if (*m_cur < 0x80) {
+        if (m_cur < m_end && *m_cur < 0x80) {
             m_unit = *m_cur;
             m_width = 1;
+            return;
+        }
+        loadMultiByte();
+    }
+    void loadMultiByte() noexcept
+    {
+        if (m_cur >= m_end) {
             return;
         }
         const Utf8Step step = decodeUtf8(m_cur, static_cast<std::size_t>(m_end - m_cur));
