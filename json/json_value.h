@@ -160,7 +160,8 @@ private:
     bool isArenaContainer() const noexcept { return m_meta == kArenaContainer; }
 
     JsonKind m_kind;
-    std::uint8_t m_meta; // number: scale and sign; string: inline length or kHeapString; boolean: value
+    std::uint8_t m_meta; // number: scale and sign; string: inline length, kHeapString or kArenaString;
+                         // container: 0 or kArenaContainer; boolean: value
     char16_t m_units[7]; // inline string, or the payload words
 };
 
