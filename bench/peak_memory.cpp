@@ -2,7 +2,7 @@
 // parser, keeps the tree, and prints the peak resident set (getrusage) next to the resident set that the
 // input bytes alone took.
 //
-//   json_peak_memory {utf8|decode|nlohmann} FILE
+//   json_peak_memory {utf8|decode|nlohmann|rapidjson} FILE
 
 #include "bench_data.h"
 #include "process_memory.h"
@@ -11,6 +11,7 @@
 #include "json/utf8.h"
 
 #include <nlohmann/json.hpp>
+#include <rapidjson/document.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,7 @@
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s {utf8|decode|nlohmann} FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s {utf8|decode|nlohmann|rapidjson} FILE\n", argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
@@ -41,6 +42,11 @@ int main(int argc, char** argv)
     } else if (mode == "nlohmann") {
         const auto root = nlohmann::json::parse(bytes);
         ok = root.is_object();
+        holding = currentKiB();
+    } else if (mode == "rapidjson") {
+        rapidjson::Document root;
+        root.Parse(bytes.data(), bytes.size());
+        ok = !root.HasParseError() && root.IsObject();
         holding = currentKiB();
     } else {
         std::fprintf(stderr, "unknown parser %s\n", argv[1]);

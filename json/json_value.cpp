@@ -11,11 +11,11 @@
 namespace json {
 namespace detail {
 
-Key::Key(std::u16string_view name) : Key(TreeBuilder::makeKey(name.data(), name.size(), hashOf(name))) {}
+Key::Key(std::u16string_view name) : Key(TreeBuilder::makeKey(nullptr, name.data(), name.size(), hashOf(name))) {}
 
 Key::Key(const Key& other) noexcept : m_rep(other.m_rep)
 {
-    if (m_rep != nullptr) {
+    if (m_rep != nullptr && !m_rep->inArena()) {
         m_rep->refs.fetch_add(1, std::memory_order_relaxed);
     }
 }
@@ -28,7 +28,7 @@ Key& Key::operator=(Key other) noexcept
 
 Key::~Key()
 {
-    if (m_rep != nullptr && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    if (m_rep != nullptr && !m_rep->inArena() && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         m_rep->~KeyRep();
         ::operator delete(m_rep);
     }
@@ -49,12 +49,26 @@ std::uint32_t Key::hashOf(std::u16string_view name) noexcept
     return TreeBuilder::hashUnits(name.data(), name.size());
 }
 
-bool TreeBuilder::keyEquals(const Key& key, std::u16string_view name) noexcept
+std::size_t indexSizeFor(std::size_t members) noexcept
 {
-    return key.view() == name;
+    return std::bit_ceil(members * 2 + 2);
 }
 
-const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept
+void fillIndex(std::span<const JsonMember> members, std::span<std::uint32_t> index) noexcept
+{
+    std::fill(index.begin(), index.end(), 0);
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        std::size_t slot = TreeBuilder::hashOf(members[i]) & mask;
+        while (index[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        index[slot] = static_cast<std::uint32_t>(i + 1);
+    }
+}
+
+const JsonMember* findMember(std::span<const JsonMember> members, std::span<const std::uint32_t> index,
+                             std::u16string_view name) noexcept
 {
     if (index.empty()) {
         const auto found =
@@ -76,15 +90,8 @@ const JsonMember* ObjectRep::find(std::u16string_view name) const noexcept
 
 void ObjectRep::rebuildIndex()
 {
-    index.assign(std::bit_ceil(members.size() * 2 + 2), 0);
-    const std::size_t mask = index.size() - 1;
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        std::size_t slot = TreeBuilder::hashOf(members[i]) & mask;
-        while (index[slot] != 0) {
-            slot = (slot + 1) & mask;
-        }
-        index[slot] = static_cast<std::uint32_t>(i + 1);
-    }
+    index.resize(indexSizeFor(members.size()));
+    fillIndex(members, index);
 }
 
 void ObjectRep::indexLast()
@@ -104,27 +111,95 @@ void ObjectRep::indexLast()
     index[slot] = static_cast<std::uint32_t>(members.size());
 }
 
-JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t start)
+Key TreeBuilder::ownedCopy(const Key& key)
 {
+    if (key.m_rep != nullptr && key.m_rep->inArena()) {
+        return makeKey<char16_t>(nullptr, key.m_rep->chars(), key.m_rep->length, key.m_rep->hash);
+    }
+    return key;
+}
+
+std::span<const std::uint32_t> TreeBuilder::arenaIndex(const JsonMember* members, std::size_t count) noexcept
+{
+    if (count <= kIndexThreshold) {
+        return {};
+    }
+    return {reinterpret_cast<const std::uint32_t*>(members + count), indexSizeFor(count)};
+}
+
+namespace {
+
+// Moves scratch[start..] to `out` and truncates the scratch to `start`.
+template <class T>
+void moveOut(std::vector<T>& scratch, std::size_t start, T* out) noexcept
+{
+    for (std::size_t i = start; i < scratch.size(); ++i) {
+        new (out + (i - start)) T(std::move(scratch[i]));
+    }
+    scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+}
+
+} // namespace
+
+JsonValue TreeBuilder::objectFrom(std::vector<JsonMember>& scratch, std::size_t start, Arena* arena, Arena&& owned)
+{
+    const std::size_t count = scratch.size() - start;
+    JsonValue value(JsonKind::Object);
+    if (arena != nullptr) {
+        if (count > UINT32_MAX) {
+            throw std::bad_alloc();
+        }
+        const std::size_t indexSize = count > kIndexThreshold ? indexSizeFor(count) : 0;
+        static_assert(sizeof(JsonMember) % alignof(std::uint32_t) == 0);
+        auto* members = static_cast<JsonMember*>(arena->allocateBytes(count * sizeof(JsonMember) +
+                                                                      indexSize * sizeof(std::uint32_t)));
+        moveOut(scratch, start, members);
+        if (indexSize != 0) {
+            fillIndex({members, count}, {reinterpret_cast<std::uint32_t*>(members + count), indexSize});
+        }
+        value.m_meta = JsonValue::kArenaContainer;
+        value.setWord(static_cast<std::uint32_t>(count));
+        value.setPointer(members);
+        return value;
+    }
     auto rep = std::make_unique<ObjectRep>();
-    rep->members.reserve(scratch.size() - start);
+    rep->arena = std::move(owned);
+    rep->members.reserve(count);
     std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->members));
     scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
-    if (rep->members.size() > ObjectRep::kIndexThreshold) {
+    if (rep->members.size() > kIndexThreshold) {
         rep->rebuildIndex();
     }
-    JsonValue value(JsonKind::Object);
     value.setPointer(rep.release());
     return value;
 }
 
-JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t start)
+JsonValue TreeBuilder::arrayFrom(std::vector<JsonValue>& scratch, std::size_t start, Arena* arena, Arena&& owned)
 {
-    auto rep = std::make_unique<ArrayRep>();
-    rep->elements.reserve(scratch.size() - start);
-    std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(), std::back_inserter(rep->elements));
-    scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+    const std::size_t count = scratch.size() - start;
     JsonValue value(JsonKind::Array);
+    if (arena != nullptr) {
+        if (count > UINT32_MAX) {
+            throw std::bad_alloc();
+        }
+        JsonValue* elements = arena->allocate<JsonValue>(count);
+        moveOut(scratch, start, elements);
+        value.m_meta = JsonValue::kArenaContainer;
+        value.setWord(static_cast<std::uint32_t>(count));
+        value.setPointer(elements);
+        return value;
+    }
+    auto rep = std::make_unique<ArrayRep>();
+    rep->arena = std::move(owned);
+    if (start == 0) {
+        // The whole scratch: take its storage rather than copy it (the root array of a parsed tree).
+        rep->elements.swap(scratch);
+    } else {
+        rep->elements.reserve(count);
+        std::move(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end(),
+                  std::back_inserter(rep->elements));
+        scratch.erase(scratch.begin() + static_cast<std::ptrdiff_t>(start), scratch.end());
+    }
     value.setPointer(rep.release());
     return value;
 }
@@ -140,12 +215,6 @@ const JsonValue& emptyValue() noexcept
 }
 
 } // namespace
-
-JsonValue::JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta)
-{
-    std::memcpy(m_units, other.m_units, sizeof m_units);
-    other.m_kind = JsonKind::Empty;
-}
 
 JsonValue& JsonValue::operator=(JsonValue&& other) noexcept
 {
@@ -182,19 +251,19 @@ JsonValue JsonValue::makeNumber(const Decimal& value) noexcept
 
 JsonValue JsonValue::makeString(std::u16string_view text)
 {
-    return detail::TreeBuilder::makeString(text.data(), text.size());
+    return detail::TreeBuilder::makeString(nullptr, text.data(), text.size());
 }
 
 JsonValue JsonValue::makeObject()
 {
     std::vector<JsonMember> none;
-    return detail::TreeBuilder::objectFrom(none, 0);
+    return detail::TreeBuilder::objectFrom(none, 0, nullptr);
 }
 
 JsonValue JsonValue::makeArray()
 {
     std::vector<JsonValue> none;
-    return detail::TreeBuilder::arrayFrom(none, 0);
+    return detail::TreeBuilder::arrayFrom(none, 0, nullptr);
 }
 
 JsonValue JsonValue::clone() const
@@ -207,9 +276,9 @@ JsonValue JsonValue::clone() const
         detail::ObjectRep* rep = copy.objectRep();
         rep->members.reserve(count());
         for (const JsonMember& m : members()) {
-            rep->members.emplace_back(m.m_key, m.m_value.clone());
+            rep->members.emplace_back(detail::TreeBuilder::ownedCopy(m.m_key), m.m_value.clone());
         }
-        if (rep->members.size() > detail::ObjectRep::kIndexThreshold) {
+        if (rep->members.size() > detail::kIndexThreshold) {
             rep->rebuildIndex();
         }
         return copy;
@@ -251,7 +320,7 @@ std::u16string_view JsonValue::asString() const noexcept
     if (m_kind != JsonKind::String) {
         return {};
     }
-    if (m_meta == kHeapString) {
+    if (m_meta > std::size(m_units)) {
         return {pointer<const char16_t>(), word()};
     }
     return {m_units, m_meta};
@@ -259,13 +328,13 @@ std::u16string_view JsonValue::asString() const noexcept
 
 std::size_t JsonValue::count() const noexcept
 {
-    if (m_kind == JsonKind::Object) {
-        return objectRep()->members.size();
+    if (m_kind != JsonKind::Object && m_kind != JsonKind::Array) {
+        return 0;
     }
-    if (m_kind == JsonKind::Array) {
-        return arrayRep()->elements.size();
+    if (isArenaContainer()) {
+        return word();
     }
-    return 0;
+    return m_kind == JsonKind::Object ? objectRep()->members.size() : arrayRep()->elements.size();
 }
 
 const JsonValue& JsonValue::operator[](std::u16string_view name) const noexcept
@@ -279,7 +348,10 @@ const JsonValue* JsonValue::find(std::u16string_view name) const noexcept
     if (m_kind != JsonKind::Object) {
         return nullptr;
     }
-    const JsonMember* member = objectRep()->find(name);
+    const JsonMember* member =
+        isArenaContainer()
+            ? detail::findMember(members(), detail::TreeBuilder::arenaIndex(pointer<const JsonMember>(), word()), name)
+            : objectRep()->find(name);
     return member != nullptr ? &member->value() : nullptr;
 }
 
@@ -288,12 +360,16 @@ std::span<const JsonMember> JsonValue::members() const noexcept
     if (m_kind != JsonKind::Object) {
         return {};
     }
+    if (isArenaContainer()) {
+        return {pointer<const JsonMember>(), word()};
+    }
     return objectRep()->members;
 }
 
 bool JsonValue::insert(std::u16string_view name, JsonValue value)
 {
-    if (m_kind != JsonKind::Object || find(name) != nullptr) {
+    // A container inside a parsed tree is fixed (and only reachable as const).
+    if (m_kind != JsonKind::Object || isArenaContainer() || find(name) != nullptr) {
         return false;
     }
     detail::ObjectRep* rep = objectRep();
@@ -307,7 +383,7 @@ const JsonValue& JsonValue::at(std::size_t position) const noexcept
     if (m_kind != JsonKind::Array || position < 1 || position > count()) {
         return emptyValue();
     }
-    return arrayRep()->elements[position - 1];
+    return elements()[position - 1];
 }
 
 std::span<const JsonValue> JsonValue::elements() const noexcept
@@ -315,12 +391,15 @@ std::span<const JsonValue> JsonValue::elements() const noexcept
     if (m_kind != JsonKind::Array) {
         return {};
     }
+    if (isArenaContainer()) {
+        return {pointer<const JsonValue>(), word()};
+    }
     return arrayRep()->elements;
 }
 
 bool JsonValue::append(JsonValue value)
 {
-    if (m_kind != JsonKind::Array) {
+    if (m_kind != JsonKind::Array || isArenaContainer()) {
         return false;
     }
     arrayRep()->elements.push_back(std::move(value));
@@ -360,11 +439,16 @@ void JsonValue::release() noexcept
             delete[] pointer<char16_t>();
         }
         break;
+    // Containers and strings inside a parsed tree go with the tree's arena, which its root owns.
     case JsonKind::Object:
-        delete objectRep();
+        if (!isArenaContainer()) {
+            delete objectRep();
+        }
         break;
     case JsonKind::Array:
-        delete arrayRep();
+        if (!isArenaContainer()) {
+            delete arrayRep();
+        }
         break;
     default:
         break;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,11 +60,21 @@ private:
 class alignas(8) JsonValue final {
 public:
     JsonValue() noexcept : m_kind(JsonKind::Empty), m_meta(0), m_units{} {}
-    JsonValue(JsonValue&& other) noexcept;
+    JsonValue(JsonValue&& other) noexcept : m_kind(other.m_kind), m_meta(other.m_meta)
+    {
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        other.m_kind = JsonKind::Empty;
+    }
     JsonValue& operator=(JsonValue&& other) noexcept;
     JsonValue(const JsonValue&) = delete;
     JsonValue& operator=(const JsonValue&) = delete;
-    ~JsonValue() { release(); }
+    ~JsonValue()
+    {
+        // Only strings and containers may own storage.
+        if (m_kind >= JsonKind::String) {
+            release();
+        }
+    }
 
     static JsonValue makeNull() noexcept;
     static JsonValue makeBoolean(bool value) noexcept;
@@ -117,7 +128,13 @@ public:
 
 private:
     friend class detail::TreeBuilder;
+    // m_meta of a string beyond the inline length: where its units live.
     static constexpr std::uint8_t kHeapString = 0xFF;
+    static constexpr std::uint8_t kArenaString = 0xFE;
+    // m_meta of a container: 0 for one of its own (the pointer word points to its representation), this
+    // for one inside a parsed tree (the 32-bit word holds its count, the pointer its members or elements
+    // in the tree's arena).
+    static constexpr std::uint8_t kArenaContainer = 1;
     static constexpr std::uint8_t kNegativeBit = 0x80;
 
     explicit JsonValue(JsonKind kind) noexcept : m_kind(kind), m_meta(0), m_units{} {}
@@ -140,9 +157,11 @@ private:
     }
     detail::ObjectRep* objectRep() const noexcept;
     detail::ArrayRep* arrayRep() const noexcept;
+    bool isArenaContainer() const noexcept { return m_meta == kArenaContainer; }
 
     JsonKind m_kind;
-    std::uint8_t m_meta; // number: scale and sign; string: inline length or kHeapString; boolean: value
+    std::uint8_t m_meta; // number: scale and sign; string: inline length, kHeapString or kArenaString;
+                         // container: 0 or kArenaContainer; boolean: value
     char16_t m_units[7]; // inline string, or the payload words
 };
 

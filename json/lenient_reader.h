@@ -14,6 +14,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 #include <vector>
@@ -25,23 +26,28 @@ std::u16string decimalText(std::int64_t value);
 // Appends one line to the parse error text, unless that has reached its cap.
 void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts);
 
-// One copy of each distinct member name met during one parse, so that a table's rows share their names
-// and a duplicate name is found by comparing pointers.
+// One copy of each distinct member name met during one parse, in the arena of the tree being read, so
+// that a table's rows share their names and a duplicate name is found by comparing pointers.
 class KeyInterner final {
 public:
+    explicit KeyInterner(Arena& arena) : m_arena(arena) {}
     const Key& intern(std::u16string_view name);
+    // Forgets every name, for when the arena has been handed to a finished tree.
+    void clear();
 
 private:
+    static constexpr std::size_t kFirstSlots = 64;
     void grow();
 
-    std::vector<Key> m_slots = std::vector<Key>(64);
+    Arena& m_arena;
+    std::vector<Key> m_slots = std::vector<Key>(kFirstSlots);
     std::size_t m_count = 0;
 };
 
 template <class Source>
 class LenientReader final {
 public:
-    LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state) {}
+    LenientReader(Source& source, ParseErrorState& state) : m_src(source), m_state(state), m_keys(m_arena) {}
 
     void skipFiller() noexcept
     {
@@ -53,6 +59,9 @@ public:
     }
     // The member name; the view is valid until the next readKey.
     std::u16string_view readKey();
+    // The member name, interned. `expected` is the name that stood at this place in the last object read
+    // at this depth, if any: a name equal to it is given back without decoding or lookup.
+    Key readName(const Key* expected);
     bool atStringStart() const noexcept { return at(u'"') || at(u'\''); }
     // Only where atStringStart holds after filler.
     JsonValue readString();
@@ -73,11 +82,11 @@ private:
     static constexpr std::size_t kScannedNames = 64;
 
     static constexpr AsciiSet kFillerStarts{'\r', '\n', '\t', ' ', '(', ')', '/', '*'};
-    static constexpr AsciiSet kBlanks{'\r', '\n', '\t', ' '};
-    static constexpr AsciiSet kKeyStops{'"', '\'', '\r', '\n', '\t', ' '};
-    static constexpr AsciiSet kDoubleQuotedStops{'"', '\\'};
-    static constexpr AsciiSet kSingleQuotedStops{'\'', '\\'};
-    static constexpr AsciiSet kNumberChars{'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'};
+    using Blanks = CharSet<'\r', '\n', '\t', ' '>;
+    using KeyStops = CharSet<'"', '\'', '\r', '\n', '\t', ' '>;
+    using DoubleQuotedStops = CharSet<'"', '\\'>;
+    using SingleQuotedStops = CharSet<'\'', '\\'>;
+    using NumberChars = CharSet<'+', '-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', 'e', 'E'>;
 
     // Truncates a scratch stack to where a container began, whichever way the container is left.
     template <class T>
@@ -97,20 +106,38 @@ private:
     std::u16string position() const { return decimalText(m_src.position()); }
     void record(std::initializer_list<std::u16string_view> parts) { recordLine(m_state, parts); }
 
-    std::u16string_view readPlainQuotedKey();
+    // The usual name: double quotes around characters that need no care, then a colon. Gives the
+    // characters between the quotes and leaves the cursor after the colon; anything else (blanks or
+    // single quotes inside, no colon after) gives nothing and leaves the cursor where it was.
+    std::optional<Span<Unit>> readPlainQuotedKey();
     std::u16string_view readKeyCharByChar();
+    // The rest of a string after its opening quote (the first of the stops), up to its closing quote.
+    template <char Quote, char Backslash>
+    JsonValue readQuoted(CharSet<Quote, Backslash> stops);
     void readEscape();
     void appendRun(const Span<Unit>& run);
     JsonValue stringFrom(const Span<Unit>& run);
     void enterContainer(int depth) const;
-    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key, JsonValue&& value);
+    // The container read from scratch[start..]: the root of a tree (depth 1) owns the arena of everything
+    // read below it; a container below the root lives in that arena.
+    JsonValue objectFrom(std::size_t start, int depth);
+    JsonValue arrayFrom(std::size_t start, int depth);
+    // Hands the arena over to the root of the tree just read, and starts afresh.
+    Arena takeArena();
+    // Stores a member; `checked` says that its name is known to differ from the names stored before it.
+    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked, Key&& key,
+                     JsonValue&& value);
+    // The names of the last object read at a depth, in order.
+    std::vector<Key>& lastNamesAt(int depth);
     // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
     template <class Read>
     void readGuarded(Read&& read);
 
     Source& m_src;
     ParseErrorState& m_state;
+    Arena m_arena; // declared before everything that may point into it, so that it is freed after them
     KeyInterner m_keys;
+    std::vector<std::vector<Key>> m_lastNames; // by depth: the names of the last object read there
     std::vector<JsonMember> m_members; // members of the objects being read, innermost last
     std::vector<JsonValue> m_elements; // elements of the arrays being read, innermost last
     cStringBuilder m_text;             // a string value with escapes, as it is gathered
@@ -122,7 +149,7 @@ template <class Source>
 void LenientReader<Source>::skipFillerFrom() noexcept
 {
     // Blanks and line breaks before any slash or star change no state.
-    m_src.scanWhile(kBlanks);
+    m_src.scanWhile(Blanks{});
     bool armed = false; // a "/" or "*" was just seen that can open or close a comment
     bool inComment = false;
     bool inBlock = false;
@@ -175,34 +202,45 @@ template <class Source>
 std::u16string_view LenientReader<Source>::readKey()
 {
     skipFiller();
-    if (at(u'"')) {
-        const std::u16string_view quick = readPlainQuotedKey();
-        if (quick.data() != nullptr) {
-            return quick;
-        }
+    if (const std::optional<Span<Unit>> run = readPlainQuotedKey()) {
+        const std::u16string_view name = m_src.decode(*run, m_keyText);
+        return name.data() != nullptr ? name : std::u16string_view(u"", 0);
     }
     return readKeyCharByChar();
 }
 
-// The usual name: double quotes around characters that need no care, then a colon. Anything else
-// (blanks or single quotes inside, no colon after) goes back to the character-by-character reading.
 template <class Source>
-std::u16string_view LenientReader<Source>::readPlainQuotedKey()
+Key LenientReader<Source>::readName(const Key* expected)
 {
+    skipFiller();
+    if (const std::optional<Span<Unit>> run = readPlainQuotedKey()) {
+        if (expected != nullptr && m_src.sameUnits(*run, expected->view())) {
+            return *expected;
+        }
+        return m_keys.intern(m_src.decode(*run, m_keyText));
+    }
+    return m_keys.intern(readKeyCharByChar());
+}
+
+template <class Source>
+std::optional<Span<typename Source::Unit>> LenientReader<Source>::readPlainQuotedKey()
+{
+    if (!at(u'"')) {
+        return std::nullopt;
+    }
     const auto start = m_src.mark();
     m_src.advance();
-    const Span<Unit> run = m_src.scanUntil(kKeyStops);
+    const Span<Unit> run = m_src.scanUntil(KeyStops{});
     if (at(u'"')) {
         m_src.advance();
         skipFiller();
         if (at(u':')) {
             m_src.advance();
-            const std::u16string_view name = m_src.decode(run, m_keyText);
-            return name.data() != nullptr ? name : std::u16string_view(u"", 0);
+            return run;
         }
     }
     m_src.reset(start);
-    return {};
+    return std::nullopt;
 }
 
 template <class Source>
@@ -244,8 +282,17 @@ template <class Source>
 JsonValue LenientReader<Source>::readString()
 {
     skipFiller();
-    const char16_t quote = m_src.peek();
-    const AsciiSet& stops = quote == u'"' ? kDoubleQuotedStops : kSingleQuotedStops;
+    if (m_src.peek() == u'"') {
+        return readQuoted(DoubleQuotedStops{});
+    }
+    return readQuoted(SingleQuotedStops{});
+}
+
+template <class Source>
+template <char Quote, char Backslash>
+JsonValue LenientReader<Source>::readQuoted(CharSet<Quote, Backslash> stops)
+{
+    constexpr char16_t quote = Quote;
     m_src.advance();
     const Span<Unit> first = m_src.scanUntil(stops);
     if (at(quote)) {
@@ -258,7 +305,7 @@ JsonValue LenientReader<Source>::readString()
         const char16_t c = m_src.peek();
         if (c == quote) {
             m_src.advance();
-            return JsonValue::makeString(m_text.view());
+            return TreeBuilder::makeString(&m_arena, m_text.view().data(), m_text.view().size());
         }
         if (c == u'\\') {
             m_src.advance();
@@ -269,7 +316,7 @@ JsonValue LenientReader<Source>::readString()
         }
         appendRun(m_src.scanUntil(stops));
     }
-    return JsonValue::makeString(m_text.view());
+    return TreeBuilder::makeString(&m_arena, m_text.view().data(), m_text.view().size());
 }
 
 template <class Source>
@@ -340,16 +387,16 @@ template <class Source>
 JsonValue LenientReader<Source>::stringFrom(const Span<Unit>& run)
 {
     if (run.ascii) {
-        return TreeBuilder::makeString(run.data, run.size);
+        return TreeBuilder::makeString(&m_arena, run.data, run.size);
     }
-    return TreeBuilder::makeStringWith(run.units, [&](char16_t* out) { m_src.decodeInto(run, out); });
+    return TreeBuilder::makeStringWith(&m_arena, run.units, [&](char16_t* out) { m_src.decodeInto(run, out); });
 }
 
 template <class Source>
 JsonValue LenientReader<Source>::readNumber()
 {
     skipFiller();
-    const Span<Unit> digits = m_src.scanWhile(kNumberChars);
+    const Span<Unit> digits = m_src.scanWhile(NumberChars{});
     if (digits.size == 0 && m_src.atEnd()) {
         return JsonValue();
     }
@@ -416,6 +463,10 @@ JsonValue LenientReader<Source>::readValue(int depth, std::u16string_view& inval
         return readArray(depth + 1);
     case u'"':
     case u'\'':
+        if (depth == 0) {
+            // Read on its own, the string must outlive the reader and its arena.
+            return JsonValue::makeString(readString().asString());
+        }
         return readString();
     case u't':
     case u'f':
@@ -444,6 +495,42 @@ void LenientReader<Source>::enterContainer(int depth) const
 }
 
 template <class Source>
+JsonValue LenientReader<Source>::objectFrom(std::size_t start, int depth)
+{
+    if (depth == 1) {
+        return TreeBuilder::objectFrom(m_members, start, nullptr, takeArena());
+    }
+    return TreeBuilder::objectFrom(m_members, start, &m_arena);
+}
+
+template <class Source>
+JsonValue LenientReader<Source>::arrayFrom(std::size_t start, int depth)
+{
+    if (depth == 1) {
+        return TreeBuilder::arrayFrom(m_elements, start, nullptr, takeArena());
+    }
+    return TreeBuilder::arrayFrom(m_elements, start, &m_arena);
+}
+
+template <class Source>
+std::vector<Key>& LenientReader<Source>::lastNamesAt(int depth)
+{
+    const auto at = static_cast<std::size_t>(depth);
+    if (m_lastNames.size() <= at) {
+        m_lastNames.resize(at + 1);
+    }
+    return m_lastNames[at];
+}
+
+template <class Source>
+Arena LenientReader<Source>::takeArena()
+{
+    m_keys.clear();
+    m_lastNames.clear();
+    return std::move(m_arena);
+}
+
+template <class Source>
 template <class Read>
 void LenientReader<Source>::readGuarded(Read&& read)
 {
@@ -461,11 +548,13 @@ void LenientReader<Source>::readGuarded(Read&& read)
 }
 
 template <class Source>
-void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, Key&& key,
-                                        JsonValue&& value)
+void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked,
+                                        Key&& key, JsonValue&& value)
 {
     const KeyRep* rep = TreeBuilder::rep(key);
-    if (names == nullptr && m_members.size() - start < kScannedNames) {
+    if (checked && names == nullptr) {
+        // Nothing to do: the set of names is only built for an object whose names need checking.
+    } else if (names == nullptr && m_members.size() - start < kScannedNames) {
         for (std::size_t i = start; i < m_members.size(); ++i) {
             if (TreeBuilder::rep(m_members[i]) == rep) {
                 throw RaisedFailure{kDuplicateName};
@@ -491,10 +580,11 @@ JsonValue LenientReader<Source>::readObject(int depth)
     const std::size_t start = m_members.size();
     ScratchGuard<JsonMember> guard{m_members, start};
     std::unique_ptr<NameSet> names;
+    bool allAsBefore = true;
     skipFiller();
     if (!at(u'{')) {
         record({u"Invalid Object at position ", position(), u" : ", m_src.rest(kMaxRestExcerpt)});
-        return TreeBuilder::objectFrom(m_members, start);
+        return objectFrom(start, depth);
     }
     m_src.advance();
     for (;;) {
@@ -510,22 +600,36 @@ JsonValue LenientReader<Source>::readObject(int depth)
             record({u"Missing '}': ", m_src.lastUnits(20)});
             break;
         }
-        Key key = m_keys.intern(readKey());
+        // The rows of a table repeat their names in the same order. While every name so far is the one
+        // the last object at this depth had at its place, the names are known to be distinct, as that
+        // object's were.
+        const std::size_t position = m_members.size() - start;
+        const std::vector<Key>& before = lastNamesAt(depth);
+        const Key* expected = position < before.size() ? &before[position] : nullptr;
+        Key key = readName(expected);
+        const bool asExpected = expected != nullptr && key.sameRep(*expected);
+        allAsBefore = allAsBefore && asExpected;
         m_state.pending.reset();
         bool stored = false;
         readGuarded([&] {
             std::u16string_view ignoredLiteral;
             JsonValue value = readValue(depth, ignoredLiteral);
-            storeMember(start, names, std::move(key), std::move(value));
+            storeMember(start, names, allAsBefore, std::move(key), std::move(value));
             stored = true;
         });
+        if (stored && !asExpected) {
+            // From here on the names of this object replace those of the last one.
+            std::vector<Key>& last = lastNamesAt(depth);
+            last.resize(position);
+            last.push_back(TreeBuilder::key(m_members.back()));
+        }
         if (m_state.pending) {
             // A container read with a failure pending is still stored, and the name moved with it.
             record({*m_state.pending, u": ", stored ? m_members.back().name() : key.view()});
             break;
         }
     }
-    return TreeBuilder::objectFrom(m_members, start);
+    return objectFrom(start, depth);
 }
 
 template <class Source>
@@ -536,7 +640,7 @@ JsonValue LenientReader<Source>::readArray(int depth)
     skipFiller();
     if (!at(u'[')) {
         record({u"Invalid Array at position ", position(), u" : ", m_src.unitsAtCursor(20)});
-        return TreeBuilder::arrayFrom(m_elements, start);
+        return arrayFrom(start, depth);
     }
     m_src.advance();
     for (;;) {
@@ -571,7 +675,7 @@ JsonValue LenientReader<Source>::readArray(int depth)
             break;
         }
     }
-    return TreeBuilder::arrayFrom(m_elements, start);
+    return arrayFrom(start, depth);
 }
 
 } // namespace json::detail

@@ -45,7 +45,7 @@ const Key& KeyInterner::intern(std::u16string_view name)
                 grow();
                 return intern(name);
             }
-            m_slots[slot] = TreeBuilder::makeKey(name.data(), name.size(), hash);
+            m_slots[slot] = TreeBuilder::makeKey(&m_arena, name.data(), name.size(), hash);
             ++m_count;
             return m_slots[slot];
         }
@@ -53,6 +53,12 @@ const Key& KeyInterner::intern(std::u16string_view name)
             return m_slots[slot];
         }
     }
+}
+
+void KeyInterner::clear()
+{
+    m_slots.assign(kFirstSlots, Key());
+    m_count = 0;
 }
 
 void KeyInterner::grow()

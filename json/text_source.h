@@ -9,6 +9,7 @@
 // characters of a given set, as a span), decode (a span as UTF-16), and the excerpts that recorded lines
 // show (the rest of the text, the units at the cursor, the last units of the whole text).
 
+#include "json/unit_scan.h"
 #include "json/utf8.h"
 
 #include <algorithm>
@@ -73,21 +74,20 @@ public:
     Mark mark() const noexcept { return {m_cur}; }
     void reset(Mark m) noexcept { m_cur = m.cur; }
 
-    Span<char16_t> scanUntil(const AsciiSet& stops) noexcept
+    template <char... Stops>
+    Span<char16_t> scanUntil(CharSet<Stops...> stops) noexcept
     {
         const char16_t* start = m_cur;
-        while (m_cur < m_end && !stops.has(*m_cur)) {
-            ++m_cur;
-        }
+        std::uint32_t unused = 0;
+        m_cur = findAny(stops, m_cur, m_end, unused);
         const std::size_t size = static_cast<std::size_t>(m_cur - start);
         return {start, size, true, size};
     }
-    Span<char16_t> scanWhile(const AsciiSet& accepted) noexcept
+    template <char... Accepted>
+    Span<char16_t> scanWhile(CharSet<Accepted...> accepted) noexcept
     {
         const char16_t* start = m_cur;
-        while (m_cur < m_end && accepted.has(*m_cur)) {
-            ++m_cur;
-        }
+        m_cur = skipAll(accepted, m_cur, m_end);
         const std::size_t size = static_cast<std::size_t>(m_cur - start);
         return {start, size, true, size};
     }
@@ -98,6 +98,11 @@ public:
     static void decodeInto(const Span<char16_t>& span, char16_t* out) noexcept
     {
         std::copy_n(span.data, span.size, out);
+    }
+    // Whether the span decodes to exactly `text`.
+    static bool sameUnits(const Span<char16_t>& span, std::u16string_view text) noexcept
+    {
+        return std::u16string_view(span.data, span.size) == text;
     }
 
     bool matchesAscii(std::string_view literal) const noexcept
@@ -170,34 +175,31 @@ public:
     // Stops at once (an empty span) on the second half of a surrogate pair; callers then read that unit
     // by peek and advance. Every stop character is ASCII, and no byte of a multi-byte sequence is, so the
     // run can be scanned byte by byte.
-    Span<unsigned char> scanUntil(const AsciiSet& stops) noexcept
+    template <char... Stops>
+    Span<unsigned char> scanUntil(CharSet<Stops...> stops) noexcept
     {
         if (m_lowHalf) {
             return {m_cur, 0, true, 0};
         }
         const unsigned char* start = m_cur;
-        unsigned char seen = 0;
-        while (m_cur < m_end && !stops.has(*m_cur)) {
-            seen |= *m_cur;
-            ++m_cur;
-        }
+        std::uint32_t highBits = 0;
+        m_cur = findAny(stops, m_cur, m_end, highBits);
         const std::size_t size = static_cast<std::size_t>(m_cur - start);
-        const bool ascii = seen < 0x80;
+        const bool ascii = highBits == 0;
         const std::size_t units = ascii ? size : utf16Length({reinterpret_cast<const char*>(start), size});
         m_position += static_cast<std::int64_t>(units);
         load();
         return {start, size, ascii, units};
     }
     // Only ASCII characters can be accepted.
-    Span<unsigned char> scanWhile(const AsciiSet& accepted) noexcept
+    template <char... Accepted>
+    Span<unsigned char> scanWhile(CharSet<Accepted...> accepted) noexcept
     {
         if (m_lowHalf) {
             return {m_cur, 0, true, 0};
         }
         const unsigned char* start = m_cur;
-        while (m_cur < m_end && accepted.has(*m_cur)) {
-            ++m_cur;
-        }
+        m_cur = skipAll(accepted, m_cur, m_end);
         const std::size_t size = static_cast<std::size_t>(m_cur - start);
         m_position += static_cast<std::int64_t>(size);
         load();
@@ -218,6 +220,12 @@ public:
             return;
         }
         decodeUtf8Into({reinterpret_cast<const char*>(span.data), span.size}, out);
+    }
+
+    // Whether the span is ASCII and decodes to exactly `text` (other spans are not compared).
+    static bool sameUnits(const Span<unsigned char>& span, std::u16string_view text) noexcept
+    {
+        return span.ascii && span.size == text.size() && std::equal(span.data, span.data + span.size, text.begin());
     }
 
     bool matchesAscii(std::string_view literal) const noexcept
@@ -292,12 +300,16 @@ private:
     {
         m_lowHalf = false;
         m_pair = false;
-        if (m_cur >= m_end) {
-            return;
-        }
-        if (*m_cur < 0x80) {
+        if (m_cur < m_end && *m_cur < 0x80) {
             m_unit = *m_cur;
             m_width = 1;
+            return;
+        }
+        loadMultiByte();
+    }
+    void loadMultiByte() noexcept
+    {
+        if (m_cur >= m_end) {
             return;
         }
         const Utf8Step step = decodeUtf8(m_cur, static_cast<std::size_t>(m_end - m_cur));

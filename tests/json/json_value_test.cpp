@@ -100,6 +100,24 @@ TEST(JsonValue, clone_isDeepAndIndependent)
     EXPECT_EQ(copy[u"c"].asNumber().toString(), u"2.50");
 }
 
+TEST(JsonValue, parsedRoot_canGrowAndBeMovedIntoAnotherTree)
+{
+    auto root = ParseJson(u"{\"rows\":[{\"name\":\"long enough text\"}]}");
+    ASSERT_TRUE(root.has_value());
+    EXPECT_TRUE(root->insert(u"added", JsonValue::makeString(u"another long text")));
+    EXPECT_FALSE(root->insert(u"rows", JsonValue::makeNull()));
+    JsonValue holder = JsonValue::makeArray();
+    ASSERT_TRUE(holder.append(std::move(*root)));
+    root.reset(); // the moved tree, and everything below it, now belongs to the holder alone
+    EXPECT_EQ(holder.at(1)[u"rows"].at(1)[u"name"].asString(), u"long enough text");
+    EXPECT_EQ(holder.at(1)[u"added"].asString(), u"another long text");
+    JsonValue copy = holder.at(1)[u"rows"].clone();
+    holder = JsonValue();
+    EXPECT_EQ(copy.at(1)[u"name"].asString(), u"long enough text");
+    EXPECT_TRUE(copy.append(JsonValue::makeNull()));
+    EXPECT_EQ(copy.count(), 2u);
+}
+
 TEST(JsonValue, equality_comparesDeeply)
 {
     const auto parse = [](const char16_t* text) { return *ParseJson(text); };

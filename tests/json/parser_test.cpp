@@ -155,6 +155,71 @@ TEST(ParseJson, duplicateName_stopsWholeParseAndKeepsFirstValue)
     EXPECT_TRUE((*root)[u"c"].isEmpty());
 }
 
+TEST(ParseJson, duplicateName_isFoundAfterObjectsWithTheSameNames)
+{
+    // Objects that repeat the names of the one before in the same order are read faster; a duplicate
+    // must still stop them wherever it comes.
+    // "k0:1,k1:1,..." with `count` members: past the count below which names are checked by a scan.
+    const auto members = [](int count) {
+        std::u16string text;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = (i == 0 ? "k" : ",k") + std::to_string(i);
+            text += std::u16string(name.begin(), name.end()) + u":1";
+        }
+        return text;
+    };
+    struct Case {
+        std::u16string objects; // the last one holds the duplicate
+        std::u16string name;
+        std::size_t storedInLast;
+    };
+    const Case cases[] = {
+        {u"{a:1,b:2},{a:1,a:2}", u"a", 1},
+        {u"{a:1,b:2},{a:1,b:2,a:3}", u"a", 2},
+        {u"{a:1,b:2,c:3},{a:1,c:2,c:3}", u"c", 2},
+        {u"{a:1,b:2,c:3},{x:1},{x:1,b:2,x:3}", u"x", 2},
+        {u"{\"a\":1,\"b\":2},{\"a\":1,\"b\":2,\"b\":3}", u"b", 2},
+        {u"{" + members(70) + u"},{" + members(70) + u",k3:2}", u"k3", 70},
+        {u"{" + members(70) + u"},{" + members(69) + u",k0:2}", u"k0", 69},
+    };
+    const std::u16string duplicate = u"This key is already associated with an element of this collection";
+    for (const Case& c : cases) {
+        const std::u16string text = u"{\"rows\":[" + c.objects + u"]}";
+        const auto root = parseBoth(text);
+        ASSERT_TRUE(root.has_value()) << show(text);
+        const std::u16string errors = LastParseErrors();
+        EXPECT_EQ(errors.substr(0, errors.find(u'\r')), duplicate + u": " + c.name) << show(text);
+        const JsonValue& rows = (*root)[u"rows"];
+        EXPECT_EQ(rows.at(rows.count()).count(), c.storedInLast) << show(text);
+    }
+}
+
+TEST(ParseJson, runsOfEveryLengthAroundSpecialCharacters_readAlike)
+{
+    // Strings, names and blanks are scanned many units at a time: a quote, an escape or a character
+    // beyond ASCII must be found wherever it falls within or across those steps.
+    const std::u16string specials[] = {u"\\\"", u"\\n", u"\\u00e9", u"\u00e9", u"\u20ac", u"\U0001F600", u"'"};
+    const std::u16string decoded[] = {u"\"", u"\n", u"\u00e9", u"\u00e9", u"\u20ac", u"\U0001F600", u"'"};
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (std::size_t k = 0; k < std::size(specials); ++k) {
+            const std::size_t at = length / 2;
+            const std::u16string plain(length, u'x');
+            const std::u16string text = plain.substr(0, at) + specials[k] + plain.substr(at);
+            const std::u16string expected = plain.substr(0, at) + decoded[k] + plain.substr(at);
+            const std::u16string blanks(length, u' ');
+            const std::u16string name = u"n" + plain;
+            const std::u16string json =
+                u"{" + blanks + u"\"" + name + u"\"" + blanks + u":" + blanks + u"\"" + text + u"\"" + blanks + u"}";
+            const auto root = parseBoth(json);
+            ASSERT_TRUE(root.has_value()) << show(json);
+            EXPECT_EQ(LastParseErrors(), u"") << show(json);
+            ASSERT_EQ(root->count(), 1u) << show(json);
+            EXPECT_EQ(root->members()[0].name(), name) << show(json);
+            EXPECT_EQ(root->members()[0].value().asString(), expected) << show(json);
+        }
+    }
+}
+
 TEST(ParseJson, raisedFailureInNestedArray_recordsOneLinePerContainer)
 {
     const auto root = parseBoth(u"{\"rows\":[{\"n\":1},{\"n\":--2}],\"msg\":\"x\"}");

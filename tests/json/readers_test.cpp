@@ -227,6 +227,18 @@ TEST_F(Readers, readValue_dispatchesOnFirstCharacter)
     }
 }
 
+TEST_F(Readers, readValue_resultsOutliveTheReader)
+{
+    // A long string or a container read on its own owns its storage; reading it through the accessors
+    // after the read is over would fail under AddressSanitizer otherwise.
+    std::int32_t cursor = 1;
+    const JsonValue text = ReadValue(u"\"a string longer than seven units\"", cursor);
+    EXPECT_EQ(text.asString(), u"a string longer than seven units");
+    cursor = 1;
+    const JsonValue object = ReadValue(u"{\"rows\":[{\"name\":\"first of the rows\"}]}", cursor);
+    EXPECT_EQ(object[u"rows"].at(1)[u"name"].asString(), u"first of the rows");
+}
+
 TEST_F(Readers, containerReaders_recordInvalidStart)
 {
     std::int32_t cursor = 1;
