@@ -109,7 +109,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     if (status == platform::WaitStatus::Failed) {
         return {{}, {}, request.failure()};
     }
-    return {request.takeResponseBody(), request.responseCharset(), {}};
+    return {request.takeResponseBody(), request.responseCharset(), {}, request.status()};
 }
 
 std::u16string Client::HttpExchange(std::u16string_view method, std::u16string_view url,

@@ -51,6 +51,23 @@ std::int64_t rowCount(const std::optional<json::JsonValue>& root)
     return 0;
 }
 
+// What SendTable returns for a table reply that is not uploaded: the reply's "message" text when it
+// holds that word, else "gagal".
+std::u16string messageOrFailure(std::u16string_view reply)
+{
+    if (reply.find(u"message") != std::u16string_view::npos) {
+        return json::GetJsonField(reply, u"message");
+    }
+    return u"gagal";
+}
+
+// Why a summary rebuild failed when the server answered it with an error status.
+std::u16string summaryStatusFailure(int status)
+{
+    const std::string digits = std::to_string(status);
+    return u"Server Tervalis menjawab rekap data dengan status HTTP " + std::u16string(digits.begin(), digits.end());
+}
+
 QByteArray uploadBody(std::string_view data)
 {
     QByteArray body;
@@ -70,6 +87,10 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
     if (!table.ok()) {
         return u"gagal";
     }
+    // A reply with an error status is the service failing, whatever its body holds: never a table.
+    if (!table.hasSuccessStatus()) {
+        return messageOrFailure(table.text());
+    }
 
     // The table stays in the bytes it came in whenever they are UTF-8: the words are searched and the
     // row count parsed right there, and the same bytes go out in the upload. Only another charset, or
@@ -78,20 +99,14 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
     if (isUtf8(table.charset) && isWellFormedUtf8(view(table.body))) {
         data = std::move(table.body);
         if (view(data).find("results") == std::string_view::npos) {
-            if (view(data).find("message") != std::string_view::npos) {
-                return json::GetJsonField(json::Utf8ToUtf16(view(data)), u"message");
-            }
-            return u"gagal";
+            return messageOrFailure(json::Utf8ToUtf16(view(data)));
         }
         m_lastRowCount = rowCount(json::ParseJsonUtf8(view(data)));
     } else {
         const std::u16string text = table.text();
         table.body = {};
         if (text.find(u"results") == std::u16string::npos) {
-            if (text.find(u"message") != std::u16string::npos) {
-                return json::GetJsonField(text, u"message");
-            }
-            return u"gagal";
+            return messageOrFailure(text);
         }
         m_lastRowCount = rowCount(json::ParseJson(text));
         const std::string bytes = json::Utf16ToUtf8(text);
@@ -126,7 +141,11 @@ std::u16string Client::ProcessData(std::u16string_view npsn, std::u16string_view
 
 std::u16string Client::UpdateSummary()
 {
-    return HttpExchange(u"GET", serverUrl(u"/cron_cron/update_summary"));
+    const Reply reply = exchange(u"GET", serverUrl(u"/cron_cron/update_summary"), std::nullopt, std::nullopt);
+    if (reply.ok() && reply.status >= 400) {
+        return u"Error: " + summaryStatusFailure(reply.status);
+    }
+    return reply.text();
 }
 
 } // namespace client

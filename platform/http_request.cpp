@@ -369,6 +369,7 @@ void HttpRequest::onFinished()
         const QNetworkReply::NetworkError error = m_reply->error();
         if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
             m_finished = true;
+            m_status = status.toInt();
         } else {
             fail(describe(*m_reply, status.isValid()));
         }

@@ -76,6 +76,8 @@ public:
     void abort();
 
     bool isFinished() const { return m_finished; }
+    // The reply's HTTP status once WaitForResponse said Complete; 0 otherwise.
+    int status() const { return m_status; }
     // What went wrong, once WaitForResponse said Failed; empty otherwise.
     const std::u16string& failure() const { return m_failure; }
     // The reply body decoded as its Content-Type charset says (UTF-8 when it names none or one Qt
@@ -118,6 +120,7 @@ private:
     bool m_cancelled = false;
     bool m_finished = false;
     std::u16string m_failure;
+    int m_status = 0;
     QByteArray m_body;
     QByteArray m_charset;
 };

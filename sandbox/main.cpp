@@ -37,6 +37,7 @@ Serves the school's local data service and the regional server on 127.0.0.1.
   --never-reply           never reply
   --fail-500              reply with status 500 and an HTML body
   --drop-reply            close the connection in the middle of every reply
+  --reply-status CODE     reply as usual, but with HTTP status CODE
   --record-limit BYTES    keep at most this much of each request body in memory (default 65536)
   --quiet                 do not log requests
   --help                  this text
@@ -118,8 +119,9 @@ int main(int argc, char** argv)
         } else if (!value(text)) {
             return usageError(arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
         } else if (arg == "--local-port" || arg == "--server-port" || arg == "--sends-today" || arg == "--delay-ms" ||
-                   arg == "--record-limit") {
-            if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535)) {
+                   arg == "--record-limit" || arg == "--reply-status") {
+            if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535) ||
+                (arg == "--reply-status" && (number < 100 || number > 599))) {
                 return usageError(arg + " needs a whole number, not " + text);
             }
             if (arg == "--local-port") {
@@ -130,6 +132,8 @@ int main(int argc, char** argv)
                 scenario.sendsToday = static_cast<int>(number);
             } else if (arg == "--delay-ms") {
                 scenario.delay = std::chrono::milliseconds(number);
+            } else if (arg == "--reply-status") {
+                scenario.replyStatus = static_cast<int>(number);
             } else {
                 options.bodyRecordLimit = static_cast<std::size_t>(number);
             }

@@ -628,6 +628,9 @@ struct Sandbox::State {
                               {}};
             } else {
                 reply = side == Side::Local ? serveLocal(s, target, r) : serveRegional(s, target, r, body);
+                if (faulty && s.replyStatus != 0) {
+                    reply.status = s.replyStatus;
+                }
             }
             if (faulty && s.dropMidReply) {
                 auto full = std::make_shared<const std::string>(std::move(reply.body));

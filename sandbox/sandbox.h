@@ -60,6 +60,7 @@ struct Scenario {
     bool neverReply = false;            // hold the request without a reply until the scenario changes
     bool error500 = false;              // status 500 with an HTML body
     bool dropMidReply = false;          // send the head and half the body, then close the connection
+    int replyStatus = 0;                // the usual reply, but with this HTTP status (0: the usual one)
     // Local endpoint replies served exactly as given (any name, getPengguna included), before the
     // demo tables. A reply is shared, not copied, when scenarios are copied.
     std::map<std::string, std::shared_ptr<const std::string>> tableReplies;

@@ -28,6 +28,7 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
         std::int64_t rows;
         bool uploaded;
         std::string failUpload = "";
+        int status = 0; // the local reply's HTTP status when not 200
     };
     for (const Case& c : {
              Case{"accepted", "{\"results\":3,\"rows\":[1,2,3]}", u"sukses", 3, true},
@@ -47,10 +48,18 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
                   false},
              Case{"word message without a text member", "{\"message\":null}", u"", 0, false},
              Case{"neither word", "{\"status\":\"sibuk\"}", u"gagal", 0, false},
+             Case{"other success status", "{\"results\":1,\"rows\":[1]}", u"sukses", 1, true, "", 201},
+             Case{"error status with a table", "{\"results\":0,\"rows\":[],\"error\":\"database unavailable\"}",
+                  u"gagal", 0, false, "", 500},
+             Case{"error status with a message", "{\"results\":0,\"message\":\"Basis data sibuk\"}",
+                  u"Basis data sibuk", 0, false, "", 503},
+             Case{"client error status", "{\"results\":2,\"rows\":[1,2]}", u"gagal", 0, false, "", 404},
          }) {
         setScenario([&](sandbox::Scenario& s) {
             s.setTable("getX", c.reply);
             s.failUpload = c.failUpload;
+            s.faultPath = "/WebService/getX";
+            s.replyStatus = c.status;
         });
         server->clearRequests();
         EXPECT_EQ(client->SendTable(u"getX", npsn, token), c.result) << c.name;
@@ -175,6 +184,29 @@ TEST_F(TableRequestsTest, addressesMethodsAndBodies)
         EXPECT_EQ(requests[0].body, c.body) << c.name;
         EXPECT_EQ(requests[0].header("Content-Type"), "application/json") << c.name;
         EXPECT_FALSE(requests[0].header("Authorization")) << c.name;
+    }
+}
+
+TEST_F(TableRequestsTest, summaryWithErrorStatus_isAnErrorText)
+{
+    struct Case {
+        const char* name;
+        int status;
+        bool htmlPage;
+        std::u16string result;
+    };
+    for (const Case& c : {
+             Case{"500 with a page", 0, true, u"Error: Server Tervalis menjawab rekap data dengan status HTTP 500"},
+             Case{"404 with a success body", 404, false,
+                  u"Error: Server Tervalis menjawab rekap data dengan status HTTP 404"},
+             Case{"other success status", 202, false, u"{\"success\":true,\"msg\":\"Ringkasan diperbarui\"}"},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.faultPath = "/cron_cron/update_summary";
+            s.error500 = c.htmlPage;
+            s.replyStatus = c.status;
+        });
+        EXPECT_EQ(client->UpdateSummary(), c.result) << c.name;
     }
 }
 
