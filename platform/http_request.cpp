@@ -22,6 +22,10 @@ namespace {
 // wrong Content-Length cannot make the program ask for memory it will never use.
 constexpr qint64 kLargestReservation = qint64(1) << 30;
 
+// The redirects of a request that keeps its method, refused as Qt refuses them for a GET.
+constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
+constexpr char16_t kInsecureRedirect[] = u"Insecure redirect";
+
 QByteArray toUtf8(std::u16string_view text)
 {
     const std::string bytes = json::Utf16ToUtf8(text);
@@ -211,7 +215,21 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         fail(std::exchange(m_setupFailure, {}));
         return;
     }
-    QNetworkRequest request(m_url);
+    m_requestBody = std::move(body);
+    m_requestHasBody = hasBody;
+    m_hasBody = hasBody && !m_requestBody.isEmpty();
+    m_manager = std::make_unique<QNetworkAccessManager>();
+    sendTo(m_url);
+
+    if (!m_async) {
+        while (WaitForResponse(std::chrono::milliseconds(50)) == WaitStatus::Pending) {
+        }
+    }
+}
+
+void HttpRequest::sendTo(const QUrl& url)
+{
+    QNetworkRequest request(url);
     bool acceptEncodingSet = false;
     for (const auto& [name, value] : m_headers) {
         request.setRawHeader(name, value);
@@ -227,7 +245,10 @@ void HttpRequest::start(QByteArray body, bool hasBody)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    if (m_url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
+    if (!qtFollowsRedirects()) {
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    }
+    if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
         if (!m_extraCa.isEmpty()) {
@@ -236,10 +257,8 @@ void HttpRequest::start(QByteArray body, bool hasBody)
         request.setSslConfiguration(tls);
     }
 
-    m_hasBody = hasBody && !body.isEmpty();
-    m_manager = std::make_unique<QNetworkAccessManager>();
-    m_reply = hasBody ? m_manager->sendCustomRequest(request, m_method, body)
-                      : m_manager->sendCustomRequest(request, m_method);
+    m_reply = m_requestHasBody ? m_manager->sendCustomRequest(request, m_method, m_requestBody)
+                               : m_manager->sendCustomRequest(request, m_method);
     QNetworkReply* reply = m_reply;
     QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [this] { arm(Phase::Connect); });
     QObject::connect(reply, &QNetworkReply::encrypted, reply, [this] {
@@ -282,11 +301,40 @@ void HttpRequest::start(QByteArray body, bool hasBody)
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onFinished(); });
     arm(Phase::Resolve);
+}
 
-    if (!m_async) {
-        while (WaitForResponse(std::chrono::milliseconds(50)) == WaitStatus::Pending) {
-        }
+bool HttpRequest::qtFollowsRedirects() const
+{
+    return m_method == "GET" || m_method == "HEAD";
+}
+
+bool HttpRequest::followRedirectKeepingMethod(int status)
+{
+    const QByteArray location = m_reply->rawHeader("Location");
+    if (qtFollowsRedirects() || (status != 307 && status != 308) || location.isEmpty()) {
+        return false;
     }
+    const QUrl from = m_reply->url();
+    const QUrl to = from.resolved(QUrl::fromEncoded(location));
+    if (m_redirectsLeft == 0) {
+        fail(kTooManyRedirects);
+        return true;
+    }
+    if (from.scheme() == u"https" && to.scheme() == u"http") {
+        fail(kInsecureRedirect);
+        return true;
+    }
+    if (to.scheme() != u"http" && to.scheme() != u"https") {
+        return false;
+    }
+    --m_redirectsLeft;
+    QNetworkReply* redirect = std::exchange(m_reply, nullptr);
+    QObject::disconnect(redirect, nullptr, nullptr, nullptr);
+    redirect->deleteLater();
+    m_body.clear();
+    m_charset.clear();
+    sendTo(to);
+    return true;
 }
 
 void HttpRequest::arm(Phase phase)
@@ -368,6 +416,10 @@ void HttpRequest::onFinished()
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
         if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
+            if (followRedirectKeepingMethod(status.toInt())) {
+                return;
+            }
+            m_requestBody = {};
             m_finished = true;
             m_status = status.toInt();
         } else {
@@ -382,6 +434,7 @@ void HttpRequest::onFinished()
 void HttpRequest::fail(std::u16string description)
 {
     m_timer.stop();
+    m_requestBody = {};
     m_phase = Phase::Done;
     m_finished = true;
     m_failure = std::move(description);

@@ -18,12 +18,17 @@
 //    however long it takes in all.
 // A phase that outlasts its time-out fails the request with "The operation timed out ...".
 //
+// Redirects: a GET or HEAD follows them as Qt does; any other method follows only 307 and 308, with
+// method and body kept, under the same limits (never from https to http, at most
+// QNetworkRequest::maximumRedirectsAllowed hops), and takes any other redirect as its reply.
+//
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
 // body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
 // cancelled) and come as a description in English.
 
 #include <QByteArray>
 #include <QList>
+#include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QString>
 #include <QTimer>
@@ -92,6 +97,12 @@ private:
     enum class Phase { Idle, Resolve, Connect, Send, Receive, Done };
 
     void start(QByteArray body, bool hasBody);
+    void sendTo(const QUrl& url);
+    // Qt would turn any other method into a GET on 301, 302 and 303 and drop the body.
+    bool qtFollowsRedirects() const;
+    // Starts the next hop and returns true when `status` is a redirect the request follows itself (or
+    // fails the request when a limit forbids it).
+    bool followRedirectKeepingMethod(int status);
     void arm(Phase phase);
     void enterReceive();
     void readAvailable();
@@ -108,6 +119,9 @@ private:
     QUrl m_url;
     bool m_async = true;
     std::vector<std::pair<QByteArray, QByteArray>> m_headers;
+    QByteArray m_requestBody; // kept for a redirect that repeats the request
+    bool m_requestHasBody = false;
+    int m_redirectsLeft = QNetworkRequest().maximumRedirectsAllowed();
     std::u16string m_setupFailure; // found by Open or SetRequestHeader, reported by Send
 
     std::unique_ptr<QNetworkAccessManager> m_manager;

@@ -38,6 +38,9 @@ Serves the school's local data service and the regional server on 127.0.0.1.
   --fail-500              reply with status 500 and an HTML body
   --drop-reply            close the connection in the middle of every reply
   --reply-status CODE     reply as usual, but with HTTP status CODE
+  --redirect CODE         redirect with status CODE (301, 302, 303, 307, 308) to the same path
+                          under /moved, which is served as without it (faults included)
+  --redirect-to URL       redirect to URL instead (needs --redirect)
   --record-limit BYTES    keep at most this much of each request body in memory (default 65536)
   --quiet                 do not log requests
   --help                  this text
@@ -119,9 +122,10 @@ int main(int argc, char** argv)
         } else if (!value(text)) {
             return usageError(arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
         } else if (arg == "--local-port" || arg == "--server-port" || arg == "--sends-today" || arg == "--delay-ms" ||
-                   arg == "--record-limit" || arg == "--reply-status") {
+                   arg == "--record-limit" || arg == "--reply-status" || arg == "--redirect") {
             if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535) ||
-                (arg == "--reply-status" && (number < 100 || number > 599))) {
+                (arg == "--reply-status" && (number < 100 || number > 599)) ||
+                (arg == "--redirect" && (number < 300 || number > 399))) {
                 return usageError(arg + " needs a whole number, not " + text);
             }
             if (arg == "--local-port") {
@@ -134,6 +138,8 @@ int main(int argc, char** argv)
                 scenario.delay = std::chrono::milliseconds(number);
             } else if (arg == "--reply-status") {
                 scenario.replyStatus = static_cast<int>(number);
+            } else if (arg == "--redirect") {
+                scenario.redirectStatus = static_cast<int>(number);
             } else {
                 options.bodyRecordLimit = static_cast<std::size_t>(number);
             }
@@ -149,6 +155,8 @@ int main(int argc, char** argv)
             scenario.failUpload = text;
         } else if (arg == "--fail-process") {
             scenario.failProcess = text;
+        } else if (arg == "--redirect-to") {
+            scenario.redirectTo = text;
         } else if (arg == "--fault-path") {
             scenario.faultPath = text;
         } else if (arg == "--rows") {
@@ -171,6 +179,9 @@ int main(int argc, char** argv)
     }
     if (options.tlsCertFile.empty() != options.tlsKeyFile.empty()) {
         return usageError("--tls-cert and --tls-key go together");
+    }
+    if (!scenario.redirectTo.empty() && scenario.redirectStatus == 0) {
+        return usageError("--redirect-to needs --redirect");
     }
 
     const sandbox::School school = scenario.school;

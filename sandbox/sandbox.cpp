@@ -25,6 +25,8 @@ namespace {
 
 constexpr std::string_view kOperatorRole = "Operator Sekolah";
 constexpr std::string_view kJsonType = "application/json";
+// Where a redirect of the scenario points when it names no address.
+constexpr std::string_view kMovedPrefix = "/moved";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -626,8 +628,17 @@ struct Sandbox::State {
                               "text/html; charset=utf-8",
                               "<html><body><h1>500 Internal Server Error</h1></body></html>\n",
                               {}};
+            } else if (faulty && s.redirectStatus != 0) {
+                const std::string location = s.redirectTo.empty() ? std::string(kMovedPrefix) + r.target : s.redirectTo;
+                reply = Reply{s.redirectStatus,
+                              "text/plain; charset=utf-8",
+                              "Dipindahkan ke " + location,
+                              {{"Location", location}}};
             } else {
-                reply = side == Side::Local ? serveLocal(s, target, r) : serveRegional(s, target, r, body);
+                const Target routed = target.rawPath.rfind(std::string(kMovedPrefix) + "/", 0) == 0
+                                          ? parseTarget(std::string_view(r.target).substr(kMovedPrefix.size()))
+                                          : target;
+                reply = side == Side::Local ? serveLocal(s, routed, r) : serveRegional(s, routed, r, body);
                 if (faulty && s.replyStatus != 0) {
                     reply.status = s.replyStatus;
                 }

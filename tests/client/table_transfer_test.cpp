@@ -143,6 +143,35 @@ TEST_F(SendTableTest, transportFailures)
     EXPECT_EQ(client->LastRowCount(), 24);
 }
 
+// A redirect that would turn the upload into a GET is the upload's reply, even when the address it
+// names answers a GET with success; 307 and 308 carry the table there.
+TEST_F(SendTableTest, redirectedUpload_isDeliveredOrFailsButNeverTakenForSuccess)
+{
+    const std::string successForGet = "/behaviour/status?code=200&body=%7B%22success%22%3Atrue%7D";
+    struct Case {
+        int status;
+        std::string to; // empty: the same path under /moved
+        std::u16string result;
+        bool received;
+    };
+    for (const Case& c : {
+             Case{301, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{302, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{303, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{307, "", u"sukses", true},
+             Case{308, "", u"sukses", true},
+         }) {
+        startSandbox({}); // a fresh sandbox that has received nothing
+        setScenario([&](sandbox::Scenario& s) {
+            s.faultPath = "/api_api/kirim_data/";
+            s.redirectStatus = c.status;
+            s.redirectTo = c.to;
+        });
+        EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), c.result) << c.status;
+        EXPECT_EQ(server->receivedTables().size(), c.received ? 1u : 0u) << c.status;
+    }
+}
+
 TEST_F(SendTableTest, generatedTableOf40000Rows_countedAndAccepted)
 {
     setScenario([](sandbox::Scenario& s) { s.setTable("getSiswa", sandbox::generateTable("getSiswa", 40000)); });
