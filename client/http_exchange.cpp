@@ -86,6 +86,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     platform::HttpRequest request;
     const Timeouts& t = m_settings.timeouts;
     request.setTimeouts(t.resolve, t.connect, t.send, t.receive);
+    request.setTransferRateFloor(t.rateFloorBytes, t.rateWindow);
     request.setExtraCaCertificates(m_extraCa);
     request.Open(method, url, true);
     if (token) {

@@ -47,6 +47,9 @@ struct Timeouts {
     std::chrono::milliseconds connect{5000};
     std::chrono::milliseconds send{15000};
     std::chrono::milliseconds receive{30000};
+    // At least rateFloorBytes must move in every rateWindow of a transfer (zero for either: no floor).
+    std::int64_t rateFloorBytes = 1024;
+    std::chrono::milliseconds rateWindow{30000};
 };
 
 struct ClientSettings {

@@ -22,6 +22,20 @@ namespace {
 // wrong Content-Length cannot make the program ask for memory it will never use.
 constexpr qint64 kLargestReservation = qint64(1) << 30;
 
+// Why a request failed when its transfer fell below the rate floor.
+std::u16string slowTransferDescription(std::int64_t floorBytes, std::chrono::milliseconds window)
+{
+    const auto number = [](std::int64_t value) {
+        const std::string digits = std::to_string(value);
+        return std::u16string(digits.begin(), digits.end());
+    };
+    const std::u16string amount =
+        floorBytes % 1024 == 0 ? number(floorBytes / 1024) + u" KiB" : number(floorBytes) + u" byte";
+    const std::u16string span =
+        window.count() % 1000 == 0 ? number(window.count() / 1000) + u" detik" : number(window.count()) + u" ms";
+    return u"Transfer data terlalu lambat: kurang dari " + amount + u" dalam " + span;
+}
+
 // The redirects of a request that keeps its method, refused as Qt refuses them for a GET.
 constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
 constexpr char16_t kInsecureRedirect[] = u"Insecure redirect";
@@ -149,6 +163,14 @@ HttpRequest::HttpRequest()
             m_reply->abort();
         }
     });
+    m_rateTimer.setSingleShot(true);
+    m_rateTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_rateTimer, &QTimer::timeout, &m_rateTimer, [this] {
+        m_tooSlow = true;
+        if (m_reply) {
+            m_reply->abort();
+        }
+    });
 }
 
 HttpRequest::~HttpRequest()
@@ -167,6 +189,13 @@ void HttpRequest::setTimeouts(std::chrono::milliseconds resolve, std::chrono::mi
     m_connectTimeout = connect;
     m_sendTimeout = send;
     m_receiveTimeout = receive;
+}
+
+void HttpRequest::setTransferRateFloor(std::int64_t floorBytes, std::chrono::milliseconds window)
+{
+    m_rateFloorBytes = floorBytes;
+    m_rateWindow = window;
+    m_rate = TransferRateFloor(floorBytes, window);
 }
 
 void HttpRequest::setExtraCaCertificates(QList<QSslCertificate> certificates)
@@ -281,9 +310,11 @@ void HttpRequest::sendTo(const QUrl& url)
             return;
         }
         if (sent >= total) {
+            stopFlow();
             enterReceive();
         } else {
             arm(Phase::Send);
+            noteFlow(Flow::Upload, sent);
         }
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] {
@@ -294,10 +325,12 @@ void HttpRequest::sendTo(const QUrl& url)
             m_body.reserve(length);
         }
         m_charset = charsetOf(m_reply->rawHeader("Content-Type"));
+        noteFlow(Flow::Download, m_received);
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [this] {
         enterReceive();
         readAvailable();
+        noteFlow(Flow::Download, m_received);
     });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onFinished(); });
     arm(Phase::Resolve);
@@ -332,6 +365,7 @@ bool HttpRequest::followRedirectKeepingMethod(int status)
     QObject::disconnect(redirect, nullptr, nullptr, nullptr);
     redirect->deleteLater();
     m_body.clear();
+    m_received = 0;
     m_charset.clear();
     sendTo(to);
     return true;
@@ -365,6 +399,27 @@ void HttpRequest::arm(Phase phase)
     }
 }
 
+void HttpRequest::noteFlow(Flow flow, qint64 total)
+{
+    if (m_rateFloorBytes <= 0 || m_rateWindow.count() <= 0 || m_phase == Phase::Done) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (m_flow != flow) {
+        m_flow = flow;
+        m_rate.start(now);
+    }
+    m_rate.progress(total, now);
+    m_rateTimer.start(
+        std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(m_rate.deadline() - now)));
+}
+
+void HttpRequest::stopFlow()
+{
+    m_flow = Flow::None;
+    m_rateTimer.stop();
+}
+
 void HttpRequest::enterReceive()
 {
     if (m_phase != Phase::Done) {
@@ -383,13 +438,15 @@ void HttpRequest::readAvailable()
     }
     const qsizetype before = m_body.size();
     m_body.resize(before + available);
-    const qint64 read = m_reply->read(m_body.data() + before, available);
-    m_body.resize(before + std::max<qint64>(read, 0));
+    const qint64 read = std::max<qint64>(m_reply->read(m_body.data() + before, available), 0);
+    m_body.resize(before + read);
+    m_received += read;
 }
 
 void HttpRequest::onFinished()
 {
     m_timer.stop();
+    stopFlow();
     if (m_finished) {
         return;
     }
@@ -397,6 +454,8 @@ void HttpRequest::onFinished()
     m_phase = Phase::Done;
     if (m_cancelled) {
         fail(u"The operation has been canceled");
+    } else if (m_tooSlow) {
+        fail(slowTransferDescription(m_rateFloorBytes, m_rateWindow));
     } else if (m_timedOutIn != Phase::Idle) {
         switch (m_timedOutIn) {
         case Phase::Resolve:
@@ -434,6 +493,7 @@ void HttpRequest::onFinished()
 void HttpRequest::fail(std::u16string description)
 {
     m_timer.stop();
+    stopFlow();
     m_requestBody = {};
     m_phase = Phase::Done;
     m_finished = true;

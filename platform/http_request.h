@@ -18,6 +18,11 @@
 //    however long it takes in all.
 // A phase that outlasts its time-out fails the request with "The operation timed out ...".
 //
+// The transfer rate has a floor as well: while the body is being sent, and from the reply's head to its
+// end, at least 1 KiB must move in every 30 s (setTransferRateFloor), else the request fails with the
+// slow-transfer text (in Indonesian, as the operators read it). The wait for the reply's head is
+// bounded by the receive time-out alone.
+//
 // Redirects: a GET or HEAD follows them as Qt does; any other method follows only 307 and 308, with
 // method and body kept, under the same limits (never from https to http, at most
 // QNetworkRequest::maximumRedirectsAllowed hops), and takes any other redirect as its reply.
@@ -25,6 +30,8 @@
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
 // body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
 // cancelled) and come as a description in English.
+
+#include "platform/transfer_rate_floor.h"
 
 #include <QByteArray>
 #include <QList>
@@ -61,6 +68,8 @@ public:
 
     void setTimeouts(std::chrono::milliseconds resolve, std::chrono::milliseconds connect,
                      std::chrono::milliseconds send, std::chrono::milliseconds receive);
+    // At least `floorBytes` must move in every `window` of a transfer (zero for either: no floor).
+    void setTransferRateFloor(std::int64_t floorBytes, std::chrono::milliseconds window);
     // Trusted for HTTPS in addition to the system's CA certificates.
     void setExtraCaCertificates(QList<QSslCertificate> certificates);
 
@@ -105,6 +114,10 @@ private:
     bool followRedirectKeepingMethod(int status);
     void arm(Phase phase);
     void enterReceive();
+    enum class Flow { None, Upload, Download };
+    // `total` bytes have moved in `flow` so far; a new direction starts a new count.
+    void noteFlow(Flow flow, qint64 total);
+    void stopFlow();
     void readAvailable();
     void onFinished();
     void fail(std::u16string description);
@@ -114,6 +127,8 @@ private:
     std::chrono::milliseconds m_sendTimeout{15000};
     std::chrono::milliseconds m_receiveTimeout{30000};
     QList<QSslCertificate> m_extraCa;
+    std::int64_t m_rateFloorBytes = 1024;
+    std::chrono::milliseconds m_rateWindow{30000};
 
     QByteArray m_method;
     QUrl m_url;
@@ -130,6 +145,11 @@ private:
     QEventLoop* m_waitLoop = nullptr;
     Phase m_phase = Phase::Idle;
     Phase m_timedOutIn = Phase::Idle;
+    TransferRateFloor m_rate{m_rateFloorBytes, m_rateWindow};
+    QTimer m_rateTimer;
+    Flow m_flow = Flow::None;
+    qint64 m_received = 0;
+    bool m_tooSlow = false;
     bool m_hasBody = false;
     bool m_cancelled = false;
     bool m_finished = false;

@@ -657,6 +657,20 @@ struct Sandbox::State {
                         return true;
                     });
                 reply.status = -1;
+            } else if (faulty && s.dripEvery.count() > 0) {
+                auto full = std::make_shared<const std::string>(std::move(reply.body));
+                res.status = reply.status;
+                res.set_content_provider(full->size(), reply.contentType,
+                                         [this, full, every = s.dripEvery,
+                                          piece = std::max<std::size_t>(s.dripBytes, 1),
+                                          seen](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                             if (!hold(every, seen)) {
+                                                 return false;
+                                             }
+                                             sink.write(full->data() + offset, std::min(length, piece));
+                                             return true;
+                                         });
+                reply.status = -1;
             }
         }
         if (reply.status >= 0) {

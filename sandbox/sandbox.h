@@ -65,6 +65,9 @@ struct Scenario {
     // empty, to the same target under /moved (served as without it, faults included):
     int redirectStatus = 0;
     std::string redirectTo;
+    // Send the reply's body dripBytes at a time, one piece every dripEvery (0: all at once).
+    std::chrono::milliseconds dripEvery{0};
+    std::size_t dripBytes = 1;
     // Local endpoint replies served exactly as given (any name, getPengguna included), before the
     // demo tables. A reply is shared, not copied, when scenarios are copied.
     std::map<std::string, std::shared_ptr<const std::string>> tableReplies;

@@ -172,6 +172,43 @@ TEST_F(SendTableTest, redirectedUpload_isDeliveredOrFailsButNeverTakenForSuccess
     }
 }
 
+// A server that keeps a transfer alive with a byte now and then fails it once a window passes with less
+// than the floor; a slow but steady one (10 KiB/s, five times the floor) completes a table of 20 KiB.
+TEST_F(SendTableTest, transferRateFloor_endsTrickleButNotASteadySlowLink)
+{
+    client::ClientSettings settings;
+    settings.serverBase = u16(server->serverUrl());
+    settings.localBase = u16(server->localUrl());
+    settings.timeouts = shortTimeouts();
+    settings.timeouts.rateWindow = std::chrono::milliseconds(500);
+    client::Client cl(settings, dialogs);
+    const std::string table = sandbox::generateTable("getSiswa", 100);
+    ASSERT_GT(table.size(), 20u * 1024);
+    struct Case {
+        const char* name;
+        std::string path;
+        std::size_t dripBytes;
+        std::u16string result;
+        std::size_t received;
+    };
+    for (const Case& c : {
+             Case{"trickling table", "/WebService/getSiswa", 16, u"gagal", 0},
+             Case{"trickling upload reply", "/api_api/kirim_data/", 1,
+                  u"Error: Transfer data terlalu lambat: kurang dari 1 KiB dalam 500 ms", 1},
+             Case{"steady table", "/WebService/getSiswa", 1024, u"sukses", 1},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.setTable("getSiswa", table);
+            s.faultPath = c.path;
+            s.dripEvery = std::chrono::milliseconds(100);
+            s.dripBytes = c.dripBytes;
+        });
+        EXPECT_EQ(cl.SendTable(u"getSiswa", npsn, token), c.result) << c.name;
+        EXPECT_EQ(server->receivedTables().size(), c.received) << c.name;
+    }
+    EXPECT_EQ(cl.LastRowCount(), 100);
+}
+
 TEST_F(SendTableTest, generatedTableOf40000Rows_countedAndAccepted)
 {
     setScenario([](sandbox::Scenario& s) { s.setTable("getSiswa", sandbox::generateTable("getSiswa", 40000)); });
