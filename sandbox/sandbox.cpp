@@ -537,6 +537,9 @@ struct Sandbox::State {
             }
             return Reply{200, t.segments.size() > 3 ? t.segments[3] : "text/plain", bytes, {}};
         }
+        if (what == "sip") {
+            return Reply{200, std::string(kJsonType), verdict(true, "diteguk"), {}};
+        }
         if (what == "cookie") {
             return Reply{200, std::string(kJsonType), verdict(true, "kue"), {{"Set-Cookie", "sid=sandbox-cookie"}}};
         }
@@ -591,6 +594,10 @@ struct Sandbox::State {
         }
         const Target target = parseTarget(r.target);
         const bool unread = target.rawPath == "/behaviour/unread";
+        // /behaviour/sip?ms=M reads the body one piece at a time with a pause of M ms after each, as a
+        // congested link would take it.
+        const auto sipPause = std::chrono::milliseconds(
+            target.rawPath == "/behaviour/sip" ? std::atoll(target.param("ms").value_or("100").c_str()) : 0);
         std::string body;
         if (reader && !unread) {
             if (req.has_header("Content-Length")) {
@@ -598,6 +605,7 @@ struct Sandbox::State {
             }
             (*reader)([&](const char* data, std::size_t length) {
                 body.append(data, length);
+                std::this_thread::sleep_for(sipPause);
                 return true;
             });
         }

@@ -250,6 +250,41 @@ TEST_F(HttpRequestTest, endlessRedirects_stopAfterTheSameNumberOfHopsForGetAndPo
     EXPECT_EQ(hops, (std::vector<std::size_t>{51, 51}));
 }
 
+// A body that leaves slowly but without long pauses passes every send time-out; the floor ends it. The
+// socket buffers take the first megabytes at once, so the body is far larger than they hold.
+TEST_F(HttpRequestTest, uploadBelowTheRateFloor_failsWithTheSlowTransferText)
+{
+    HttpRequest request;
+    request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(5000), milliseconds(5000));
+    request.setTransferRateFloor(4 << 20, milliseconds(500));
+    request.Open(u"POST", u16(url("/behaviour/sip?ms=20")), true);
+    request.Send(QByteArray(64 << 20, 'x'));
+    EXPECT_EQ(finish(request), WaitStatus::Failed);
+    EXPECT_EQ(request.failure(), u"Transfer data terlalu lambat: kurang dari 4096 KiB dalam 500 ms");
+}
+
+TEST_F(HttpRequestTest, replyBelowTheRateFloor_failsWithTheFloorInItsText)
+{
+    struct Case {
+        std::int64_t floorBytes;
+        milliseconds window;
+        std::u16string failure;
+    };
+    // The trickle brings 11 bytes every 100 ms, and never pauses as long as the receive time-out.
+    for (const Case& c : {
+             Case{1024, milliseconds(1000), u"Transfer data terlalu lambat: kurang dari 1 KiB dalam 1 detik"},
+             Case{500, milliseconds(400), u"Transfer data terlalu lambat: kurang dari 500 byte dalam 400 ms"},
+         }) {
+        HttpRequest request;
+        request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(2000), milliseconds(2000));
+        request.setTransferRateFloor(c.floorBytes, c.window);
+        request.Open(u"GET", u16(url("/behaviour/trickle?chunks=200&ms=100")), true);
+        request.Send();
+        EXPECT_EQ(finish(request), WaitStatus::Failed);
+        EXPECT_EQ(request.failure(), c.failure);
+    }
+}
+
 TEST_F(HttpRequestTest, freshObjects_shareNoConnectionAndNoCookie)
 {
     for (const char* path : {"/behaviour/cookie", "/behaviour/status?code=200"}) {
