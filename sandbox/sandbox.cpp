@@ -598,6 +598,10 @@ struct Sandbox::State {
         // congested link would take it.
         const auto sipPause = std::chrono::milliseconds(
             target.rawPath == "/behaviour/sip" ? std::atoll(target.param("ms").value_or("100").c_str()) : 0);
+        const std::uint64_t arrival = [this] {
+            std::lock_guard lock(mutex);
+            return generation;
+        }();
         std::string body;
         if (reader && !unread) {
             if (req.has_header("Content-Length")) {
@@ -605,8 +609,7 @@ struct Sandbox::State {
             }
             (*reader)([&](const char* data, std::size_t length) {
                 body.append(data, length);
-                std::this_thread::sleep_for(sipPause);
-                return true;
+                return sipPause.count() == 0 || hold(sipPause, arrival);
             });
         }
         r.bodySize = body.size();

@@ -250,17 +250,16 @@ TEST_F(HttpRequestTest, endlessRedirects_stopAfterTheSameNumberOfHopsForGetAndPo
     EXPECT_EQ(hops, (std::vector<std::size_t>{51, 51}));
 }
 
-// A body that leaves slowly but without long pauses passes every send time-out; the floor ends it. The
-// socket buffers take the first megabytes at once, so the body is far larger than they hold.
+// A body that leaves slowly but without long pauses passes every send time-out; the floor ends it.
 TEST_F(HttpRequestTest, uploadBelowTheRateFloor_failsWithTheSlowTransferText)
 {
     HttpRequest request;
     request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(5000), milliseconds(5000));
-    request.setTransferRateFloor(4 << 20, milliseconds(500));
-    request.Open(u"POST", u16(url("/behaviour/sip?ms=20")), true);
-    request.Send(QByteArray(64 << 20, 'x'));
+    request.setTransferRateFloor(2 << 20, milliseconds(500));
+    request.Open(u"POST", u16(url("/behaviour/sip?ms=100")), true);
+    request.Send(QByteArray(8 << 20, 'x'));
     EXPECT_EQ(finish(request), WaitStatus::Failed);
-    EXPECT_EQ(request.failure(), u"Transfer data terlalu lambat: kurang dari 4096 KiB dalam 500 ms");
+    EXPECT_EQ(request.failure(), u"Transfer data terlalu lambat: kurang dari 2048 KiB dalam 500 ms");
 }
 
 TEST_F(HttpRequestTest, replyBelowTheRateFloor_failsWithTheFloorInItsText)
