@@ -28,8 +28,9 @@
 // QNetworkRequest::maximumRedirectsAllowed hops), and takes any other redirect as its reply.
 //
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
-// body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
-// cancelled) and come as a description in English.
+// body. Failures are transport failures only (no connection, TLS refused, time-out, too slow, a refused
+// redirect, connection lost, cancelled) and come as a description in English, the slow-transfer text
+// excepted.
 
 #include "platform/transfer_rate_floor.h"
 
