@@ -2,6 +2,7 @@
 
 #include "platform/file_access.h"
 #include "platform/qt_text.h"
+#include "json/json.h"
 #include "json/json_escape.h"
 #include "json/utf8.h"
 
@@ -94,6 +95,29 @@ bool isUtf8(const QByteArray& bytes)
     return true;
 }
 
+std::u16string decodeFileText(const QByteArray& bytes)
+{
+    return (isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes)).toStdU16String();
+}
+
+// A file written by hand may put blanks around the colons or spread the object over several lines, which
+// the reading by pattern does not find; the parser reads such a file as the JSON it is.
+void fillMissingFromParsedFile(Credentials& credentials, std::u16string_view fileText)
+{
+    const std::optional<json::JsonValue> root = json::ParseJson(fileText);
+    if (!root || !root->isObject()) {
+        return;
+    }
+    const std::pair<std::u16string*, std::u16string_view> members[] = {
+        {&credentials.token, u"token"}, {&credentials.npsn, u"npsn"}, {&credentials.email, u"email"}};
+    for (const auto& [value, name] : members) {
+        const json::JsonValue* member = root->find(name);
+        if (value->empty() && member && member->isString()) {
+            *value = member->asString();
+        }
+    }
+}
+
 } // namespace
 
 QString credentialsFilePath(const QString& dataDir)
@@ -146,14 +170,13 @@ std::optional<Credentials> readCredentialsFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) {
         return Credentials{};
     }
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     const qsizetype lineEnd = bytes.indexOf('\r');
-    if (lineEnd >= 0) {
-        bytes.truncate(lineEnd);
+    Credentials credentials = parseCredentialsLine(decodeFileText(lineEnd >= 0 ? bytes.first(lineEnd) : bytes));
+    if (credentials.token.empty() || credentials.npsn.empty() || credentials.email.empty()) {
+        fillMissingFromParsedFile(credentials, decodeFileText(bytes));
     }
-    const QString line = isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
-    return parseCredentialsLine(
-        std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()), static_cast<std::size_t>(line.size())));
+    return credentials;
 }
 
 } // namespace app

@@ -34,8 +34,10 @@ Credentials parseCredentialsLine(std::u16string_view line);
 // old file is then left as it was) or not be made its owner's only.
 bool writeCredentialsFile(const QString& path, const Credentials& credentials);
 // The credentials in the file; nothing when there is no file. A file that cannot be read, or is empty,
-// gives empty values. The first line ends at the first CR (or the end of the file). Bytes that are not
-// UTF-8 are read as Latin-1, as older files may hold them.
+// gives empty values. Each value is read from the first line as parseCredentialsLine reads it; one that
+// is not found there is the string member of that name when the whole file parses as a JSON object
+// (blanks around a colon, one member per line), else empty. The first line ends at the first CR (or the
+// end of the file). Bytes that are not UTF-8 are read as Latin-1, as older files may hold them.
 std::optional<Credentials> readCredentialsFile(const QString& path);
 
 } // namespace app

@@ -39,7 +39,7 @@ client::ClientSettings clientSettings(const ProgramOptions& options)
 
 QString dataDirectory(const ProgramOptions& options)
 {
-    return options.dataDir.isEmpty() ? platform::programDirectory() : options.dataDir;
+    return options.dataDir.isEmpty() ? platform::dataDirectory() : options.dataDir;
 }
 
 // The credentials the command line names, over those of the file.

@@ -2,6 +2,7 @@
 
 #include "app/form_controls.h"
 #include "app/log_export.h"
+#include "platform/application.h"
 #include "platform/browser.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_text.h"
@@ -391,8 +392,13 @@ platform::Dialogs& Form1::dialogs()
 
 void Form1::openPage(std::u16string_view url)
 {
-    if (!m_closing) {
-        m_browser->openUrl(url);
+    if (m_closing) {
+        return;
+    }
+    // Without a browser the operator must still learn where the page is.
+    if (!m_browser->openUrl(url)) {
+        m_dialogs->messageBox(u"Buka alamat ini di browser: " + std::u16string(url), platform::kApplicationName,
+                              platform::MessageIcon::Information);
     }
 }
 

@@ -33,7 +33,8 @@ class Form1 final : public QWidget, public SyncView {
 
 public:
     // Message and input boxes go to `dialogs` and pages to `browser`; without them the window uses Qt's
-    // dialogs over itself and the desktop's browser. Once the window is closing, no box is shown.
+    // dialogs over itself and the desktop's browser. A page the browser cannot open is shown as its
+    // address in a message box. Once the window is closing, no box is shown and no page opened.
     explicit Form1(platform::Dialogs* dialogs = nullptr, platform::Browser* browser = nullptr,
                    QWidget* parent = nullptr);
     ~Form1() override;

@@ -92,7 +92,10 @@ QString programHelp(const QString& defaultServer)
            defaultServer +
            QStringLiteral(").\n"
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
-                          "  --data-dir FOLDER  Folder tempat data.json disimpan (bawaan: folder program).\n"
+                          "  --data-dir FOLDER  Folder tempat data.json disimpan. Bawaan: folder program bila\n"
+                          "                     bisa ditulis; bila tidak (program terpasang), folder data\n"
+                          "                     aplikasi milik pengguna, mis. %APPDATA%\\murenta-tervalis-helper\n"
+                          "                     atau ~/.local/share/murenta-tervalis-helper.\n"
                           "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
                           "                     (Di Windows lewat Schannel; di Wine tidak berlaku.)\n"
                           "  --log-file FILE    Pada --cli: tambahkan catatan setiap jalannya ke FILE (UTF-8,\n"

@@ -15,7 +15,7 @@ struct ProgramOptions {
     bool help = false;    // -h, --help
     QString server;       // --server URL; empty: the built-in address
     QString local;        // --local URL; empty: http://127.0.0.1:5774
-    QString dataDir;      // --data-dir DIR; empty: the program's directory
+    QString dataDir;      // --data-dir DIR; empty: platform::dataDirectory()
     QString caFile;       // --ca-file PEM
     QString logFile;      // --log-file FILE; empty: none
     // --token, --npsn, --user: each replaces that credential of the file.

@@ -60,8 +60,13 @@ std::u16string describeFailure(FailureKind kind, const ServiceAddress& where, st
         return service + u" tidak menjawab dalam batas waktu.";
     case FailureKind::ReplyStalled:
         return u"Balasan dari " + service + u" terhenti di tengah jalan melewati batas waktu.";
-    case FailureKind::SlowTransfer:
-        return u"Transfer data dengan " + service + u" terlalu lambat dan dihentikan.";
+    case FailureKind::SlowTransfer: {
+        // The request's own text ends with the floor that was not met, after a colon.
+        const std::size_t floor = detail.find(u": ");
+        const std::u16string measure =
+            floor == std::u16string_view::npos ? u"" : u" (" + std::u16string(detail.substr(floor + 2)) + u")";
+        return u"Transfer data dengan " + service + u" terlalu lambat dan dihentikan" + measure + u".";
+    }
     case FailureKind::ClosedWithoutReply:
         return service + u" menutup koneksi tanpa memberi balasan.";
     case FailureKind::ConnectionDropped:

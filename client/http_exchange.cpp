@@ -124,6 +124,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     platform::HttpRequest request;
     const Timeouts& t = m_settings.timeouts;
     request.setTimeouts(t.resolve, t.connect, t.send, t.receive);
+    request.setTransferRateFloor(t.rateFloorBytes, t.rateWindow);
     request.setExtraCaCertificates(m_extraCa);
     request.Open(method, url, true);
     if (m_progressObserver) {
@@ -155,7 +156,7 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     if (status == platform::WaitStatus::Failed) {
         return failed(request.failureKind(), url, request.failure());
     }
-    return {request.takeResponseBody(), request.responseCharset(), {}};
+    return {request.takeResponseBody(), request.responseCharset(), {}, request.status()};
 }
 
 bool Client::waitUntil(const std::function<bool()>& ready)

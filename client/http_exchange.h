@@ -3,11 +3,13 @@
 // The server and local-service client: HttpExchange, the one request routine, and the operations the
 // startup check and the send run call. Every operation reports with a text, never an exception: the
 // reply body, a verdict word, or "Error: " followed by what failed in transport. HTTP status codes are
-// never judged. Needs a QCoreApplication; every wait processes pending events at least every 50 ms,
-// so the window stays usable and can start other work meanwhile (guarding against a second send run
-// is the caller's concern). Exchanges never run in parallel; each makes one request of its own and
-// carries nothing to the next. Values put into addresses (key, endpoint, NPSN) are percent-encoded, and
-// values put into the login body JSON-escaped, so that none can change the request's shape.
+// judged in two places only: a table is uploaded only from a 2xx reply of the local service, and a
+// summary rebuild answered with 4xx or 5xx has failed. Needs a QCoreApplication; every wait processes
+// pending events at least every 50 ms, so the window stays usable and can start other work meanwhile
+// (guarding against a second send run is the caller's concern). Exchanges never run in parallel; each
+// makes one request of its own and carries nothing to the next. Values put into addresses (key,
+// endpoint, NPSN) are percent-encoded, and values put into the login body JSON-escaped, so that none
+// can change the request's shape.
 //
 // A client must outlive every exchange it runs: an event handled during a wait must not destroy it
 // (to stop, call cancelAll and let the operation return).
@@ -48,6 +50,9 @@ struct Timeouts {
     std::chrono::milliseconds connect{5000};
     std::chrono::milliseconds send{15000};
     std::chrono::milliseconds receive{30000};
+    // At least rateFloorBytes must move in every rateWindow of a transfer (zero for either: no floor).
+    std::int64_t rateFloorBytes = 1024;
+    std::chrono::milliseconds rateWindow{30000};
 };
 
 // How far the request under way has come: its address and the bytes received and sent so far.
@@ -109,17 +114,19 @@ public:
 
     // Fetches a table from the local service and uploads the reply unchanged. "sukses" when the server
     // says "success":true; otherwise the upload reply (or its "Error: " text). When the table reply
-    // lacks "results", nothing is uploaded: its "message" text if it holds the word "message", else
-    // "gagal" (also for any transport failure of the fetch). Sets LastRowCount. The reply is read on a
-    // worker thread, its row count parsed while the upload runs, so no wait keeps events from being
-    // processed however large the table; the upload body is the reply's bytes exactly, whatever they are.
+    // lacks "results" or its status is not 2xx, nothing is uploaded: its "message" text if it holds the
+    // word "message", else "gagal" (also for any transport failure of the fetch). Sets LastRowCount. The
+    // reply is read on a worker thread, its row count parsed while the upload runs, so no wait keeps
+    // events from being processed however large the table; the upload body is the reply's bytes exactly,
+    // whatever they are.
     std::u16string SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // POST server + "/api_api/kirim_data/" + npsn + "/" + endpoint with {"data_json":<data>}, the data
     // inserted as it is; the reply unchanged.
     std::u16string PostData(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view data);
     // GET server + "/api_api/proses_data/" + npsn + "/" + endpoint; the reply unchanged.
     std::u16string ProcessData(std::u16string_view npsn, std::u16string_view endpoint);
-    // GET server + "/cron_cron/update_summary"; the reply unchanged.
+    // GET server + "/cron_cron/update_summary"; the reply unchanged, except that a reply with a 4xx or
+    // 5xx status gives "Error: " + the summary status failure (the page it came with is dropped).
     std::u16string UpdateSummary();
 
     // The password CheckEmail found last; empty until it finds one, never cleared.
@@ -145,7 +152,9 @@ private:
         QByteArray body;
         QByteArray charset;
         std::u16string failure; // empty when a reply arrived
+        int status = 0;         // the HTTP status of a reply that arrived
         bool ok() const { return failure.empty(); }
+        bool hasSuccessStatus() const { return status >= 200 && status < 300; }
         std::u16string text() const;
     };
 

@@ -56,6 +56,23 @@ std::int64_t rowCount(const std::optional<json::JsonValue>& root)
     return 0;
 }
 
+// What SendTable returns for a table reply that is not uploaded: the reply's "message" text when it
+// holds that word, else "gagal".
+std::u16string messageOrFailure(std::u16string_view reply)
+{
+    if (reply.find(u"message") != std::u16string_view::npos) {
+        return json::GetJsonField(reply, u"message");
+    }
+    return u"gagal";
+}
+
+// Why a summary rebuild failed when the server answered it with an error status.
+std::u16string summaryStatusFailure(int status)
+{
+    const std::string digits = std::to_string(status);
+    return u"Server Tervalis menjawab rekap data dengan status HTTP " + std::u16string(digits.begin(), digits.end());
+}
+
 // What the table reply says about sending it: whether it holds "results" and is uploaded, else what
 // SendTable answers instead.
 struct TableVerdict {
@@ -63,15 +80,15 @@ struct TableVerdict {
     std::u16string answer;
 };
 
-// The verdict on a table's text, in its bytes or decoded: the words are the same in both.
+// The verdict on a table's text, in its bytes or decoded: the word is the same in both.
 template <typename Char>
-TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results, const Char* message,
+TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results,
                        const std::function<std::u16string()>& decoded)
 {
     if (text.find(results) != text.npos) {
         return {true, {}};
     }
-    return {false, text.find(message) != text.npos ? json::GetJsonField(decoded(), u"message") : u"gagal"};
+    return {false, messageOrFailure(decoded())};
 }
 
 // Looks at a table reply on a thread of its own: first the verdict, then (when it is uploaded) the row
@@ -92,14 +109,14 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
     try {
         if (isUtf8(charset) && isWellFormedUtf8(view(body))) {
             const std::string_view text = view(body);
-            if (judge(verdictOn(text, "results", "message", [&] { return json::Utf8ToUtf16(text); }))) {
+            if (judge(verdictOn(text, "results", [&] { return json::Utf8ToUtf16(text); }))) {
                 rows.set_value(rowCount(json::ParseJsonUtf8(text)));
             }
         } else {
             std::u16string text = platform::decodeBody(body, charset);
             body = {};
             // The text is handed to GetJsonField only when nothing is uploaded, so it can be moved.
-            if (judge(verdictOn(std::u16string_view(text), u"results", u"message", [&] { return std::move(text); }))) {
+            if (judge(verdictOn(std::u16string_view(text), u"results", [&] { return std::move(text); }))) {
                 rows.set_value(rowCount(json::ParseJson(text)));
             }
         }
@@ -126,6 +143,10 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
     Reply table = exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt);
     if (!table.ok()) {
         return u"gagal";
+    }
+    // A reply with an error status is the service failing, whatever its body holds: never a table.
+    if (!table.hasSuccessStatus()) {
+        return messageOrFailure(table.text());
     }
 
     // The reply goes out as it came in; only the verdict and the row count are read from its text, on
@@ -176,7 +197,11 @@ std::u16string Client::ProcessData(std::u16string_view npsn, std::u16string_view
 
 std::u16string Client::UpdateSummary()
 {
-    return HttpExchange(u"GET", serverUrl(u"/cron_cron/update_summary"));
+    const Reply reply = exchange(u"GET", serverUrl(u"/cron_cron/update_summary"), std::nullopt, std::nullopt);
+    if (reply.ok() && reply.status >= 400) {
+        return u"Error: " + summaryStatusFailure(reply.status);
+    }
+    return reply.text();
 }
 
 } // namespace client

@@ -27,6 +27,24 @@ constexpr qint64 kLargestReservation = qint64(1) << 30;
 // behind a fast sender, tens of megabytes can be waiting, and copying them in one go would stall it.
 constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
 
+// Why a request failed when its transfer fell below the rate floor.
+std::u16string slowTransferDescription(std::int64_t floorBytes, std::chrono::milliseconds window)
+{
+    const auto number = [](std::int64_t value) {
+        const std::string digits = std::to_string(value);
+        return std::u16string(digits.begin(), digits.end());
+    };
+    const std::u16string amount =
+        floorBytes % 1024 == 0 ? number(floorBytes / 1024) + u" KiB" : number(floorBytes) + u" byte";
+    const std::u16string span =
+        window.count() % 1000 == 0 ? number(window.count() / 1000) + u" detik" : number(window.count()) + u" ms";
+    return u"Transfer data terlalu lambat: kurang dari " + amount + u" dalam " + span;
+}
+
+// The redirects of a request that keeps its method, refused as Qt refuses them for a GET.
+constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
+constexpr char16_t kInsecureRedirect[] = u"Insecure redirect";
+
 QByteArray toUtf8(std::u16string_view text)
 {
     const std::string bytes = json::Utf16ToUtf8(text);
@@ -218,6 +236,14 @@ HttpRequest::HttpRequest()
             m_reply->abort();
         }
     });
+    m_rateTimer.setSingleShot(true);
+    m_rateTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_rateTimer, &QTimer::timeout, &m_rateTimer, [this] {
+        m_tooSlow = true;
+        if (m_reply) {
+            m_reply->abort();
+        }
+    });
 }
 
 HttpRequest::~HttpRequest()
@@ -236,6 +262,13 @@ void HttpRequest::setTimeouts(std::chrono::milliseconds resolve, std::chrono::mi
     m_connectTimeout = connect;
     m_sendTimeout = send;
     m_receiveTimeout = receive;
+}
+
+void HttpRequest::setTransferRateFloor(std::int64_t floorBytes, std::chrono::milliseconds window)
+{
+    m_rateFloorBytes = floorBytes;
+    m_rateWindow = window;
+    m_rate = TransferRateFloor(floorBytes, window);
 }
 
 void HttpRequest::setExtraCaCertificates(QList<QSslCertificate> certificates)
@@ -291,7 +324,22 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
         fail(m_setupFailureKind, std::exchange(m_setupFailure, {}));
         return;
     }
-    QNetworkRequest request(m_url);
+    m_requestBody = std::move(body);
+    m_requestHasBody = hasBody;
+    m_hasBody = hasBody && std::any_of(m_requestBody.cbegin(), m_requestBody.cend(),
+                                       [](const QByteArray& piece) { return !piece.isEmpty(); });
+    m_manager = std::make_unique<QNetworkAccessManager>();
+    sendTo(m_url);
+
+    if (!m_async) {
+        while (WaitForResponse(std::chrono::milliseconds(50)) == WaitStatus::Pending) {
+        }
+    }
+}
+
+void HttpRequest::sendTo(const QUrl& url)
+{
+    QNetworkRequest request(url);
     bool acceptEncodingSet = false;
     for (const auto& [name, value] : m_headers) {
         request.setRawHeader(name, value);
@@ -307,7 +355,10 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    if (m_url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
+    if (!qtFollowsRedirects()) {
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    }
+    if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
         if (!m_extraCa.isEmpty()) {
@@ -316,10 +367,9 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
         request.setSslConfiguration(tls);
     }
 
-    m_manager = std::make_unique<QNetworkAccessManager>();
-    if (hasBody) {
-        m_bodyDevice = std::make_unique<PiecesDevice>(std::move(body));
-        m_hasBody = m_bodyDevice->size() > 0;
+    if (m_requestHasBody) {
+        // Each hop reads the body afresh; a device read by an earlier hop goes with that hop's reply.
+        m_bodyDevice = std::make_unique<PiecesDevice>(m_requestBody);
         // Unless told its length and that it need not be buffered, Qt first copies the whole body on
         // this thread.
         request.setHeader(QNetworkRequest::ContentLengthHeader, m_bodyDevice->size());
@@ -350,9 +400,11 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
             return;
         }
         if (sent >= total) {
+            stopFlow();
             enterReceive();
         } else {
             arm(Phase::Send);
+            noteFlow(Flow::Upload, sent);
         }
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] {
@@ -364,6 +416,7 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
             m_body.reserve(length);
         }
         m_charset = charsetOf(m_reply->rawHeader("Content-Type"));
+        noteFlow(Flow::Download, m_received);
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [this] {
         enterReceive();
@@ -386,11 +439,44 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
         }
     });
     arm(Phase::Resolve);
+}
 
-    if (!m_async) {
-        while (WaitForResponse(std::chrono::milliseconds(50)) == WaitStatus::Pending) {
-        }
+bool HttpRequest::qtFollowsRedirects() const
+{
+    return m_method == "GET" || m_method == "HEAD";
+}
+
+bool HttpRequest::followRedirectKeepingMethod(int status)
+{
+    const QByteArray location = m_reply->rawHeader("Location");
+    if (qtFollowsRedirects() || (status != 307 && status != 308) || location.isEmpty()) {
+        return false;
     }
+    const QUrl from = m_reply->url();
+    const QUrl to = from.resolved(QUrl::fromEncoded(location));
+    if (m_redirectsLeft == 0) {
+        fail(FailureKind::Other, kTooManyRedirects);
+        return true;
+    }
+    if (from.scheme() == u"https" && to.scheme() == u"http") {
+        fail(FailureKind::Other, kInsecureRedirect);
+        return true;
+    }
+    if (to.scheme() != u"http" && to.scheme() != u"https") {
+        return false;
+    }
+    --m_redirectsLeft;
+    QNetworkReply* redirect = std::exchange(m_reply, nullptr);
+    QObject::disconnect(redirect, nullptr, nullptr, nullptr);
+    if (m_bodyDevice) {
+        m_bodyDevice.release()->setParent(redirect);
+    }
+    redirect->deleteLater();
+    m_body.clear();
+    m_received = 0;
+    m_charset.clear();
+    sendTo(to);
+    return true;
 }
 
 void HttpRequest::arm(Phase phase)
@@ -421,6 +507,27 @@ void HttpRequest::arm(Phase phase)
     }
 }
 
+void HttpRequest::noteFlow(Flow flow, qint64 total)
+{
+    if (m_rateFloorBytes <= 0 || m_rateWindow.count() <= 0 || m_phase == Phase::Done) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (m_flow != flow) {
+        m_flow = flow;
+        m_rate.start(now);
+    }
+    m_rate.progress(total, now);
+    m_rateTimer.start(
+        std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(m_rate.deadline() - now)));
+}
+
+void HttpRequest::stopFlow()
+{
+    m_flow = Flow::None;
+    m_rateTimer.stop();
+}
+
 void HttpRequest::enterReceive()
 {
     if (m_phase != Phase::Done) {
@@ -439,8 +546,10 @@ bool HttpRequest::readSome()
     }
     const qsizetype before = m_body.size();
     m_body.resize(before + available);
-    const qint64 read = m_reply->read(m_body.data() + before, available);
-    m_body.resize(before + std::max<qint64>(read, 0));
+    const qint64 read = std::max<qint64>(m_reply->read(m_body.data() + before, available), 0);
+    m_body.resize(before + read);
+    m_received += read;
+    noteFlow(Flow::Download, m_received);
     return read > 0 && m_reply->bytesAvailable() > 0;
 }
 
@@ -461,6 +570,7 @@ void HttpRequest::readAvailable()
 void HttpRequest::onFinished()
 {
     m_timer.stop();
+    stopFlow();
     if (m_finished) {
         return;
     }
@@ -472,6 +582,8 @@ void HttpRequest::onFinished()
     m_phase = Phase::Done;
     if (m_cancelled) {
         fail(FailureKind::Canceled, u"The operation has been canceled");
+    } else if (m_tooSlow) {
+        fail(FailureKind::SlowTransfer, slowTransferDescription(m_rateFloorBytes, m_rateWindow));
     } else if (m_timedOutIn != Phase::Idle) {
         switch (m_timedOutIn) {
         case Phase::Resolve:
@@ -492,7 +604,12 @@ void HttpRequest::onFinished()
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
         if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
+            if (followRedirectKeepingMethod(status.toInt())) {
+                return;
+            }
+            m_requestBody = {};
             m_finished = true;
+            m_status = status.toInt();
         } else {
             fail(kindOf(*m_reply, status.isValid(), m_sslErrors), describe(*m_reply, status.isValid()));
         }
@@ -506,6 +623,8 @@ void HttpRequest::fail(FailureKind kind, std::u16string description)
 {
     m_failureKind = kind;
     m_timer.stop();
+    stopFlow();
+    m_requestBody = {};
     m_phase = Phase::Done;
     m_finished = true;
     m_failure = std::move(description);

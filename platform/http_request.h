@@ -18,13 +18,25 @@
 //    however long it takes in all.
 // A phase that outlasts its time-out fails the request with "The operation timed out ...".
 //
+// The transfer rate has a floor as well: while the body is being sent, and from the reply's head to its
+// end, at least 1 KiB must move in every 30 s (setTransferRateFloor), else the request fails with the
+// slow-transfer text (in Indonesian, as the operators read it). The wait for the reply's head is
+// bounded by the receive time-out alone.
+//
+// Redirects: a GET or HEAD follows them as Qt does; any other method follows only 307 and 308, with
+// method and body kept, under the same limits (never from https to http, at most
+// QNetworkRequest::maximumRedirectsAllowed hops), and takes any other redirect as its reply.
+//
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
-// body. Failures are transport failures only (no connection, TLS refused, time-out, connection lost,
-// cancelled): a kind, for the caller to word, and a technical description in English.
+// body. Failures are transport failures only (no connection, TLS refused, time-out, too slow, a refused
+// redirect, connection lost, cancelled): a kind, for the caller to word, and a technical description.
+
+#include "platform/transfer_rate_floor.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
+#include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
@@ -82,6 +94,8 @@ public:
 
     void setTimeouts(std::chrono::milliseconds resolve, std::chrono::milliseconds connect,
                      std::chrono::milliseconds send, std::chrono::milliseconds receive);
+    // At least `floorBytes` must move in every `window` of a transfer (zero for either: no floor).
+    void setTransferRateFloor(std::int64_t floorBytes, std::chrono::milliseconds window);
     // Trusted for HTTPS in addition to the system's CA certificates.
     void setExtraCaCertificates(QList<QSslCertificate> certificates);
 
@@ -104,6 +118,8 @@ public:
     void abort();
 
     bool isFinished() const { return m_finished; }
+    // The reply's HTTP status once WaitForResponse said Complete; 0 otherwise.
+    int status() const { return m_status; }
     // What went wrong, once WaitForResponse said Failed; empty otherwise.
     const std::u16string& failure() const { return m_failure; }
     FailureKind failureKind() const { return m_failureKind; }
@@ -125,8 +141,18 @@ private:
     enum class Phase { Idle, Resolve, Connect, Send, Receive, Done };
 
     void start(QByteArrayList body, bool hasBody);
+    void sendTo(const QUrl& url);
+    // Qt would turn any other method into a GET on 301, 302 and 303 and drop the body.
+    bool qtFollowsRedirects() const;
+    // Starts the next hop and returns true when `status` is a redirect the request follows itself (or
+    // fails the request when a limit forbids it).
+    bool followRedirectKeepingMethod(int status);
     void arm(Phase phase);
     void enterReceive();
+    enum class Flow { None, Upload, Download };
+    // `total` bytes have moved in `flow` so far; a new direction starts a new count.
+    void noteFlow(Flow flow, qint64 total);
+    void stopFlow();
     bool readSome(); // true when more is waiting
     void readAvailable();
     void onFinished();
@@ -137,11 +163,16 @@ private:
     std::chrono::milliseconds m_sendTimeout{15000};
     std::chrono::milliseconds m_receiveTimeout{30000};
     QList<QSslCertificate> m_extraCa;
+    std::int64_t m_rateFloorBytes = 1024;
+    std::chrono::milliseconds m_rateWindow{30000};
 
     QByteArray m_method;
     QUrl m_url;
     bool m_async = true;
     std::vector<std::pair<QByteArray, QByteArray>> m_headers;
+    QByteArrayList m_requestBody; // kept for a redirect that repeats the request
+    bool m_requestHasBody = false;
+    int m_redirectsLeft = QNetworkRequest().maximumRedirectsAllowed();
     std::u16string m_setupFailure; // found by Open or SetRequestHeader, reported by Send
 
     std::unique_ptr<QIODevice> m_bodyDevice; // read by the reply, so it outlives m_manager
@@ -151,6 +182,11 @@ private:
     QEventLoop* m_waitLoop = nullptr;
     Phase m_phase = Phase::Idle;
     Phase m_timedOutIn = Phase::Idle;
+    TransferRateFloor m_rate{m_rateFloorBytes, m_rateWindow};
+    QTimer m_rateTimer;
+    Flow m_flow = Flow::None;
+    qint64 m_received = 0;
+    bool m_tooSlow = false;
     bool m_hasBody = false;
     bool m_readScheduled = false;
     bool m_cancelled = false;
@@ -161,6 +197,7 @@ private:
     std::vector<QSslError::SslError> m_sslErrors;
     bool m_replyStarted = false;
     std::function<void(qint64, qint64)> m_progressHandler;
+    int m_status = 0;
     QByteArray m_body;
     QByteArray m_charset;
 };

@@ -37,6 +37,12 @@ Serves the school's local data service and the regional server on 127.0.0.1.
   --never-reply           never reply
   --fail-500              reply with status 500 and an HTML body
   --drop-reply            close the connection in the middle of every reply
+  --reply-status CODE     reply as usual, but with HTTP status CODE
+  --redirect CODE         redirect with status CODE (301, 302, 303, 307, 308) to the same path
+                          under /moved, which is served as without it (faults included)
+  --redirect-to URL       redirect to URL instead (needs --redirect)
+  --drip-ms N             send every reply body in pieces, one every N ms
+  --drip-bytes N          the size of each piece (default 1)
   --record-limit BYTES    keep at most this much of each request body in memory (default 65536)
   --quiet                 do not log requests
   --help                  this text
@@ -118,8 +124,11 @@ int main(int argc, char** argv)
         } else if (!value(text)) {
             return usageError(arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
         } else if (arg == "--local-port" || arg == "--server-port" || arg == "--sends-today" || arg == "--delay-ms" ||
-                   arg == "--record-limit") {
-            if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535)) {
+                   arg == "--record-limit" || arg == "--reply-status" || arg == "--redirect" || arg == "--drip-ms" ||
+                   arg == "--drip-bytes") {
+            if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535) ||
+                (arg == "--reply-status" && (number < 100 || number > 599)) ||
+                (arg == "--redirect" && (number < 300 || number > 399))) {
                 return usageError(arg + " needs a whole number, not " + text);
             }
             if (arg == "--local-port") {
@@ -130,6 +139,14 @@ int main(int argc, char** argv)
                 scenario.sendsToday = static_cast<int>(number);
             } else if (arg == "--delay-ms") {
                 scenario.delay = std::chrono::milliseconds(number);
+            } else if (arg == "--reply-status") {
+                scenario.replyStatus = static_cast<int>(number);
+            } else if (arg == "--redirect") {
+                scenario.redirectStatus = static_cast<int>(number);
+            } else if (arg == "--drip-ms") {
+                scenario.dripEvery = std::chrono::milliseconds(number);
+            } else if (arg == "--drip-bytes") {
+                scenario.dripBytes = static_cast<std::size_t>(std::max(number, 1LL));
             } else {
                 options.bodyRecordLimit = static_cast<std::size_t>(number);
             }
@@ -145,6 +162,8 @@ int main(int argc, char** argv)
             scenario.failUpload = text;
         } else if (arg == "--fail-process") {
             scenario.failProcess = text;
+        } else if (arg == "--redirect-to") {
+            scenario.redirectTo = text;
         } else if (arg == "--fault-path") {
             scenario.faultPath = text;
         } else if (arg == "--rows") {
@@ -167,6 +186,9 @@ int main(int argc, char** argv)
     }
     if (options.tlsCertFile.empty() != options.tlsKeyFile.empty()) {
         return usageError("--tls-cert and --tls-key go together");
+    }
+    if (!scenario.redirectTo.empty() && scenario.redirectStatus == 0) {
+        return usageError("--redirect-to needs --redirect");
     }
 
     const sandbox::School school = scenario.school;

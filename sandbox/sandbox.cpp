@@ -25,6 +25,8 @@ namespace {
 
 constexpr std::string_view kOperatorRole = "Operator Sekolah";
 constexpr std::string_view kJsonType = "application/json";
+// Where a redirect of the scenario points when it names no address.
+constexpr std::string_view kMovedPrefix = "/moved";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -535,6 +537,9 @@ struct Sandbox::State {
             }
             return Reply{200, t.segments.size() > 3 ? t.segments[3] : "text/plain", bytes, {}};
         }
+        if (what == "sip") {
+            return Reply{200, std::string(kJsonType), verdict(true, "diteguk"), {}};
+        }
         if (what == "cookie") {
             return Reply{200, std::string(kJsonType), verdict(true, "kue"), {{"Set-Cookie", "sid=sandbox-cookie"}}};
         }
@@ -589,6 +594,14 @@ struct Sandbox::State {
         }
         const Target target = parseTarget(r.target);
         const bool unread = target.rawPath == "/behaviour/unread";
+        // /behaviour/sip?ms=M reads the body one piece at a time with a pause of M ms after each, as a
+        // congested link would take it.
+        const auto sipPause = std::chrono::milliseconds(
+            target.rawPath == "/behaviour/sip" ? std::atoll(target.param("ms").value_or("100").c_str()) : 0);
+        const std::uint64_t arrival = [this] {
+            std::lock_guard lock(mutex);
+            return generation;
+        }();
         std::string body;
         if (reader && !unread) {
             if (req.has_header("Content-Length")) {
@@ -596,7 +609,7 @@ struct Sandbox::State {
             }
             (*reader)([&](const char* data, std::size_t length) {
                 body.append(data, length);
-                return true;
+                return sipPause.count() == 0 || hold(sipPause, arrival);
             });
         }
         r.bodySize = body.size();
@@ -626,8 +639,20 @@ struct Sandbox::State {
                               "text/html; charset=utf-8",
                               "<html><body><h1>500 Internal Server Error</h1></body></html>\n",
                               {}};
+            } else if (faulty && s.redirectStatus != 0) {
+                const std::string location = s.redirectTo.empty() ? std::string(kMovedPrefix) + r.target : s.redirectTo;
+                reply = Reply{s.redirectStatus,
+                              "text/plain; charset=utf-8",
+                              "Dipindahkan ke " + location,
+                              {{"Location", location}}};
             } else {
-                reply = side == Side::Local ? serveLocal(s, target, r) : serveRegional(s, target, r, body);
+                const Target routed = target.rawPath.rfind(std::string(kMovedPrefix) + "/", 0) == 0
+                                          ? parseTarget(std::string_view(r.target).substr(kMovedPrefix.size()))
+                                          : target;
+                reply = side == Side::Local ? serveLocal(s, routed, r) : serveRegional(s, routed, r, body);
+                if (faulty && s.replyStatus != 0) {
+                    reply.status = s.replyStatus;
+                }
             }
             if (faulty && s.dropMidReply) {
                 auto full = std::make_shared<const std::string>(std::move(reply.body));
@@ -642,6 +667,20 @@ struct Sandbox::State {
                         sink.write(full->data(), full->size() / 2);
                         return true;
                     });
+                reply.status = -1;
+            } else if (faulty && s.dripEvery.count() > 0) {
+                auto full = std::make_shared<const std::string>(std::move(reply.body));
+                res.status = reply.status;
+                res.set_content_provider(full->size(), reply.contentType,
+                                         [this, full, every = s.dripEvery,
+                                          piece = std::max<std::size_t>(s.dripBytes, 1),
+                                          seen](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                             if (!hold(every, seen)) {
+                                                 return false;
+                                             }
+                                             sink.write(full->data() + offset, std::min(length, piece));
+                                             return true;
+                                         });
                 reply.status = -1;
             }
         }

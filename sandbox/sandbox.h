@@ -60,6 +60,14 @@ struct Scenario {
     bool neverReply = false;            // hold the request without a reply until the scenario changes
     bool error500 = false;              // status 500 with an HTML body
     bool dropMidReply = false;          // send the head and half the body, then close the connection
+    int replyStatus = 0;                // the usual reply, but with this HTTP status (0: the usual one)
+    // Redirect with this status (301, 302, 303, 307, 308; 0: none) to redirectTo, or, when that is
+    // empty, to the same target under /moved (served as without it, faults included):
+    int redirectStatus = 0;
+    std::string redirectTo;
+    // Send the reply's body dripBytes at a time, one piece every dripEvery (0: all at once).
+    std::chrono::milliseconds dripEvery{0};
+    std::size_t dripBytes = 1;
     // Local endpoint replies served exactly as given (any name, getPengguna included), before the
     // demo tables. A reply is shared, not copied, when scenarios are copied.
     std::map<std::string, std::shared_ptr<const std::string>> tableReplies;

@@ -136,6 +136,31 @@ TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherReques
     setScenario([](sandbox::Scenario&) {});
 }
 
+// Without a browser the window shows each page's address in a box: after a complete send, and on the
+// out-of-date path before it closes.
+TEST_F(WindowClosingTest, noBrowser_showsEachPageAddressInABox)
+{
+    browser.result = false;
+    const std::u16string box = u"Buka alamat ini di browser: ";
+    setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
+    ASSERT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::Ready);
+    window.setCredentials({token, npsn, u16(school.users.front().username)});
+    EXPECT_EQ(run->BtSync_Click(), app::RunOutcome::Done);
+    ASSERT_EQ(windowDialogs.shown.size(), 2u);
+    EXPECT_EQ(windowDialogs.shown[0].text, u"Proses Kirim Data Selesai Sepenuhnya");
+    EXPECT_EQ(windowDialogs.shown[1].text, box + serverUrl("/progres_data"));
+    EXPECT_EQ(windowDialogs.shown[1].title, u"Murenta Tervalis Helper");
+
+    windowDialogs.shown.clear();
+    setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
+    EXPECT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::OutOfDate);
+    EXPECT_TRUE(window.isClosing());
+    // A closing window shows no box, so this one came before.
+    ASSERT_EQ(windowDialogs.shown.size(), 2u);
+    EXPECT_EQ(windowDialogs.shown[1].text, box + serverUrl("/unduhan"));
+    EXPECT_EQ(browser.opened, (std::vector<std::u16string>{serverUrl("/progres_data"), serverUrl("/unduhan")}));
+}
+
 namespace {
 
 struct ProcessResult {

@@ -158,6 +158,18 @@ TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
     EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(128, 128, 128));
 }
 
+TEST_F(Form1Test, pageTheBrowserCannotOpen_showsItsAddress)
+{
+    form.openPage(u"https://example.invalid/a");
+    EXPECT_TRUE(dialogs.shown.empty());
+    browser.result = false;
+    form.openPage(u"https://example.invalid/b");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, u"Buka alamat ini di browser: https://example.invalid/b");
+    EXPECT_EQ(dialogs.shown[0].title, u"Murenta Tervalis Helper");
+    EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::Information);
+}
+
 TEST_F(Form1Test, closing_dropsBoxesAndPages)
 {
     form.dialogs().messageBox(u"shown", u"t", platform::MessageIcon::None);

@@ -56,6 +56,20 @@ protected:
         return expected;
     }
 
+    // The transcript of a run in which SISWA is logged with `siswa` and so fails, the other two going
+    // through.
+    std::vector<std::u16string> failedSiswaTranscript(std::initializer_list<std::u16string> siswa) const
+    {
+        std::vector<std::u16string> expected = gateLines();
+        for (const auto& table :
+             {tableLines(u"SEKOLAH", u"3"), std::vector<std::u16string>(siswa), tableLines(u"GURU", u"2")}) {
+            expected.insert(expected.end(), table.begin(), table.end());
+        }
+        expected.insert(expected.end(), {kRule, u"[!] Terdapat data yang gagal diproses.",
+                                         u"[i] Silakan tekan 'Kirim Data' untuk mengulang."});
+        return expected;
+    }
+
     void expectButtonRestored() const
     {
         EXPECT_FALSE(state.SyncBusy);
@@ -215,20 +229,11 @@ TEST_F(SyncRunTest, failedUploadOrProcessing_goesOnAndEndsWithWarning)
         dialogs.shown.clear();
         view.pages.clear();
         EXPECT_EQ(click(), RunOutcome::FailedTables);
-        std::vector<std::u16string> expected = gateLines();
-        const auto sekolah = tableLines(u"SEKOLAH", u"3");
-        expected.insert(expected.end(), sekolah.begin(), sekolah.end());
-        if (failUpload) {
-            expected.insert(expected.end(), {u"[>] Mengirim Data SISWA ...", u"    [x] Kirim Data Gagal !", u""});
-        } else {
-            expected.insert(expected.end(),
-                            {u"[>] Mengirim Data SISWA ...", u"    [v] Kirim Data Sukses (40000 baris)",
-                             u"    [>] Proses Data di Tervalis ...", u"    [x] Proses Data Gagal !", u""});
-        }
-        const auto guru = tableLines(u"GURU", u"2");
-        expected.insert(expected.end(), guru.begin(), guru.end());
-        expected.insert(expected.end(), {kRule, u"[!] Terdapat data yang gagal diproses.",
-                                         u"[i] Silakan tekan 'Kirim Data' untuk mengulang."});
+        const auto expected =
+            failUpload
+                ? failedSiswaTranscript({u"[>] Mengirim Data SISWA ...", u"    [x] Kirim Data Gagal !", u""})
+                : failedSiswaTranscript({u"[>] Mengirim Data SISWA ...", u"    [v] Kirim Data Sukses (40000 baris)",
+                                         u"    [>] Proses Data di Tervalis ...", u"    [x] Proses Data Gagal !", u""});
         EXPECT_EQ(view.log, expected) << failUpload;
         EXPECT_EQ(view.statuses.back(), (StatusChange{u"SELESAI (ADA ERROR)", app::ColorFail}));
         ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -272,15 +277,38 @@ TEST_F(SyncRunTest, absentEndpointList_endsAfterLoginWithoutBox)
 
 TEST_F(SyncRunTest, failedSummary_isLoggedButStillEndsDone)
 {
+    for (const bool dropped : {true, false}) {
+        // The connection lost mid-reply, or status 500 with an HTML page.
+        setScenario([dropped](sandbox::Scenario& s) {
+            s.faultPath = "/cron_cron/update_summary";
+            s.dropMidReply = dropped;
+            s.error500 = !dropped;
+        });
+        dialogs.shown.clear();
+        view.pages.clear();
+        EXPECT_EQ(click(), RunOutcome::Done) << dropped;
+        EXPECT_EQ(view.log[view.log.size() - 3], u"    [x] Rekap Data Gagal") << dropped;
+        EXPECT_EQ(view.lastStatus(), u"SELESAI!") << dropped;
+        EXPECT_EQ(view.pages.size(), 1u) << dropped;
+        EXPECT_EQ(dialogs.shown.size(), 1u) << dropped;
+    }
+}
+
+// The local service failing a table with status 500 and a body that looks like an empty table: the
+// table is not uploaded, it counts as failed, and the run goes on with the next one.
+TEST_F(SyncRunTest, tableServedWithErrorStatus_failsThatTableOnly)
+{
     setScenario([](sandbox::Scenario& s) {
-        s.faultPath = "/cron_cron/update_summary";
-        s.dropMidReply = true;
+        s.setTable("getSiswa", "{\"results\":0,\"rows\":[],\"error\":\"database unavailable\"}");
+        s.faultPath = "/WebService/getSiswa";
+        s.replyStatus = 500;
     });
-    EXPECT_EQ(click(), RunOutcome::Done);
-    EXPECT_EQ(view.log[view.log.size() - 3], u"    [x] Rekap Data Gagal");
-    EXPECT_EQ(view.lastStatus(), u"SELESAI!");
-    EXPECT_EQ(view.pages.size(), 1u);
-    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(click(), RunOutcome::FailedTables);
+    EXPECT_EQ(view.log, failedSiswaTranscript({u"[>] Mengirim Data SISWA ...", u"    [x] Kirim Data Gagal !", u""}));
+    for (const sandbox::ReceivedTable& t : server->receivedTables()) {
+        EXPECT_NE(t.name, "getSiswa");
+    }
+    EXPECT_EQ(server->receivedTables().size(), 2u);
 }
 
 TEST_F(SyncRunTest, unwritableCredentialsFile_isLoggedAndRunGoesOn)

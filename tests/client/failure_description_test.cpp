@@ -66,6 +66,9 @@ TEST(DescribeFailure, everyKind_namesTheServiceAndItsCause)
              Case{FailureKind::SlowTransfer, server, u"",
                   u"Transfer data dengan Server Tervalis "
                   u"(https://tervalis.example) terlalu lambat dan dihentikan."},
+             Case{FailureKind::SlowTransfer, local, u"Transfer data terlalu lambat: kurang dari 1 KiB dalam 30 detik",
+                  u"Transfer data dengan Layanan Murenta lokal (http://127.0.0.1:5774) "
+                  u"terlalu lambat dan dihentikan (kurang dari 1 KiB dalam 30 detik)."},
              Case{FailureKind::ClosedWithoutReply, server, u"",
                   u"Server Tervalis (https://tervalis.example) "
                   u"menutup koneksi tanpa memberi balasan."},

@@ -201,6 +201,33 @@ TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
     }
 }
 
+// A redirect from https to http is refused alike for a GET, which Qt follows, and a POST, which keeps
+// its method and body.
+TEST_F(HttpExchangeTest, redirectFromHttpsToHttp_isRefusedForGetAndPost)
+{
+    const TestCertificates& certs = testCertificates();
+    ASSERT_TRUE(certs.error.empty()) << certs.error;
+    sandbox::Options options;
+    options.tlsCertFile = certs.serverCertFile;
+    options.tlsKeyFile = certs.serverKeyFile;
+    client::ClientSettings settings;
+    settings.caFile = u16(certs.caFile);
+    startSandbox(options, settings);
+    for (const auto& [method, status] : {std::pair{u"GET", 302}, std::pair{u"POST", 307}}) {
+        setScenario([&, status = status](sandbox::Scenario& s) {
+            s.faultPath = "/api_api/";
+            s.redirectStatus = status;
+            s.redirectTo = server->localUrl() + "/behaviour/status?code=200";
+        });
+        server->clearRequests();
+        EXPECT_EQ(client->HttpExchange(method, serverUrl("/api_api/kirim_data/1/getX"), std::nullopt,
+                                       std::u16string_view(u"{}")),
+                  u"Error: Server Tervalis (" + u16(server->serverUrl()) + u") gagal dihubungi: Insecure redirect")
+            << u8(method);
+        EXPECT_EQ(server->requests().size(), 1u) << u8(method);
+    }
+}
+
 TEST_F(HttpExchangeTest, unreadableCaFile_failsEveryExchangeWithoutSending)
 {
     client::ClientSettings settings;

@@ -33,6 +33,7 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
         std::int64_t rows;
         bool uploaded;
         std::string failUpload = "";
+        int status = 0; // the local reply's HTTP status when not 200
     };
     for (const Case& c : {
              Case{"accepted", "{\"results\":3,\"rows\":[1,2,3]}", u"sukses", 3, true},
@@ -52,10 +53,18 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
                   false},
              Case{"word message without a text member", "{\"message\":null}", u"", 0, false},
              Case{"neither word", "{\"status\":\"sibuk\"}", u"gagal", 0, false},
+             Case{"other success status", "{\"results\":1,\"rows\":[1]}", u"sukses", 1, true, "", 201},
+             Case{"error status with a table", "{\"results\":0,\"rows\":[],\"error\":\"database unavailable\"}",
+                  u"gagal", 0, false, "", 500},
+             Case{"error status with a message", "{\"results\":0,\"message\":\"Basis data sibuk\"}",
+                  u"Basis data sibuk", 0, false, "", 503},
+             Case{"client error status", "{\"results\":2,\"rows\":[1,2]}", u"gagal", 0, false, "", 404},
          }) {
         setScenario([&](sandbox::Scenario& s) {
             s.setTable("getX", c.reply);
             s.failUpload = c.failUpload;
+            s.faultPath = "/WebService/getX";
+            s.replyStatus = c.status;
         });
         server->clearRequests();
         EXPECT_EQ(client->SendTable(u"getX", npsn, token), c.result) << c.name;
@@ -185,6 +194,74 @@ TEST_F(SendTableTest, transportFailures)
     EXPECT_EQ(client->LastRowCount(), 24);
 }
 
+// A redirect that would turn the upload into a GET is the upload's reply, even when the address it
+// names answers a GET with success; 307 and 308 carry the table there.
+TEST_F(SendTableTest, redirectedUpload_isDeliveredOrFailsButNeverTakenForSuccess)
+{
+    const std::string successForGet = "/behaviour/status?code=200&body=%7B%22success%22%3Atrue%7D";
+    struct Case {
+        int status;
+        std::string to; // empty: the same path under /moved
+        std::u16string result;
+        bool received;
+    };
+    for (const Case& c : {
+             Case{301, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{302, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{303, successForGet, u"Dipindahkan ke " + u16(successForGet), false},
+             Case{307, "", u"sukses", true},
+             Case{308, "", u"sukses", true},
+         }) {
+        startSandbox({}); // a fresh sandbox that has received nothing
+        setScenario([&](sandbox::Scenario& s) {
+            s.faultPath = "/api_api/kirim_data/";
+            s.redirectStatus = c.status;
+            s.redirectTo = c.to;
+        });
+        EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), c.result) << c.status;
+        EXPECT_EQ(server->receivedTables().size(), c.received ? 1u : 0u) << c.status;
+    }
+}
+
+// A server that keeps a transfer alive with a byte now and then fails it once a window passes with less
+// than the floor; a slow but steady one (10 KiB/s, five times the floor) completes a table of 20 KiB.
+TEST_F(SendTableTest, transferRateFloor_endsTrickleButNotASteadySlowLink)
+{
+    client::ClientSettings settings;
+    settings.serverBase = u16(server->serverUrl());
+    settings.localBase = u16(server->localUrl());
+    settings.timeouts = shortTimeouts();
+    settings.timeouts.rateWindow = std::chrono::milliseconds(500);
+    client::Client cl(settings, dialogs);
+    const std::string table = sandbox::generateTable("getSiswa", 100);
+    ASSERT_GT(table.size(), 20u * 1024);
+    struct Case {
+        const char* name;
+        std::string path;
+        std::size_t dripBytes;
+        std::u16string result;
+        std::size_t received;
+    };
+    for (const Case& c : {
+             Case{"trickling table", "/WebService/getSiswa", 16, u"gagal", 0},
+             Case{"trickling upload reply", "/api_api/kirim_data/", 1,
+                  u"Error: Transfer data dengan Server Tervalis (" + u16(server->serverUrl()) +
+                      u") terlalu lambat dan dihentikan (kurang dari 1 KiB dalam 500 ms).",
+                  1},
+             Case{"steady table", "/WebService/getSiswa", 1024, u"sukses", 1},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.setTable("getSiswa", table);
+            s.faultPath = c.path;
+            s.dripEvery = std::chrono::milliseconds(100);
+            s.dripBytes = c.dripBytes;
+        });
+        EXPECT_EQ(cl.SendTable(u"getSiswa", npsn, token), c.result) << c.name;
+        EXPECT_EQ(server->receivedTables().size(), c.received) << c.name;
+    }
+    EXPECT_EQ(cl.LastRowCount(), 100);
+}
+
 TEST_F(SendTableTest, generatedTableOf40000Rows_countedAndAccepted)
 {
     setScenario([](sandbox::Scenario& s) { s.setTable("getSiswa", sandbox::generateTable("getSiswa", 40000)); });
@@ -226,6 +303,29 @@ TEST_F(TableRequestsTest, addressesMethodsAndBodies)
         EXPECT_EQ(requests[0].body, c.body) << c.name;
         EXPECT_EQ(requests[0].header("Content-Type"), "application/json") << c.name;
         EXPECT_FALSE(requests[0].header("Authorization")) << c.name;
+    }
+}
+
+TEST_F(TableRequestsTest, summaryWithErrorStatus_isAnErrorText)
+{
+    struct Case {
+        const char* name;
+        int status;
+        bool htmlPage;
+        std::u16string result;
+    };
+    for (const Case& c : {
+             Case{"500 with a page", 0, true, u"Error: Server Tervalis menjawab rekap data dengan status HTTP 500"},
+             Case{"404 with a success body", 404, false,
+                  u"Error: Server Tervalis menjawab rekap data dengan status HTTP 404"},
+             Case{"other success status", 202, false, u"{\"success\":true,\"msg\":\"Ringkasan diperbarui\"}"},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.faultPath = "/cron_cron/update_summary";
+            s.error500 = c.htmlPage;
+            s.replyStatus = c.status;
+        });
+        EXPECT_EQ(client->UpdateSummary(), c.result) << c.name;
     }
 }
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <set>
 
 using platform::HttpRequest;
 using platform::WaitStatus;
@@ -103,6 +104,15 @@ private:
     std::vector<int> m_fillers;
 };
 
+std::set<std::string> targetsOf(const std::vector<sandbox::RecordedRequest>& requests)
+{
+    std::set<std::string> targets;
+    for (const sandbox::RecordedRequest& r : requests) {
+        targets.insert(r.target);
+    }
+    return targets;
+}
+
 class HttpRequestTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(server.start()); }
@@ -169,6 +179,108 @@ TEST_F(HttpRequestTest, timeouts_arePausesNotDeadlines)
             << c.name << ": " << QString::fromStdU16String(o.failure).toStdString();
         EXPECT_EQ(o.body, c.expected) << c.name;
         EXPECT_GE(o.elapsedMs, 700) << c.name;
+    }
+}
+
+TEST_F(HttpRequestTest, redirects_onlyGetChangesNothingAndPostKeepsItsMethodOrStops)
+{
+    struct Case {
+        const char* name;
+        std::string method;
+        int status;
+        bool followed;
+    };
+    const QByteArray body = "{\"data_json\":{\"results\":1}}";
+    for (const Case& c : {
+             Case{"GET 302", "GET", 302, true},
+             Case{"GET 307", "GET", 307, true},
+             Case{"POST 301", "POST", 301, false},
+             Case{"POST 302", "POST", 302, false},
+             Case{"POST 303", "POST", 303, false},
+             Case{"POST 307", "POST", 307, true},
+             Case{"POST 308", "POST", 308, true},
+         }) {
+        sandbox::Scenario scenario;
+        scenario.faultPath = "/api_api/";
+        scenario.redirectStatus = c.status;
+        server.setScenario(scenario);
+        server.clearRequests();
+        const std::string target = "/api_api/ambil_seting/versi";
+        const bool post = c.method == "POST";
+        const Outcome o = run(c.method, url(target), post ? std::optional(body) : std::nullopt, milliseconds(2000),
+                              milliseconds(2000), milliseconds(2000));
+        ASSERT_EQ(o.status, WaitStatus::Complete) << c.name;
+        const auto requests = server.requests();
+        // Qt may send a GET twice on a kept-alive connection; each address counts once.
+        const std::set<std::string> targets = targetsOf(requests);
+        ASSERT_EQ(targets.size(), c.followed ? 2u : 1u) << c.name;
+        if (!c.followed) {
+            EXPECT_EQ(o.body.toStdString(), "Dipindahkan ke /moved" + target) << c.name;
+            continue;
+        }
+        const sandbox::RecordedRequest& moved = requests.back();
+        EXPECT_EQ(moved.method, c.method) << c.name;
+        EXPECT_EQ(moved.target, "/moved" + target) << c.name;
+        if (post) {
+            EXPECT_EQ(moved.body, body.toStdString()) << c.name;
+            EXPECT_EQ(moved.header("Content-Type"), "application/json") << c.name;
+        }
+        // A POST to the settings route is no question the server knows.
+        EXPECT_EQ(o.body,
+                  post ? "{\"success\":false,\"msg\":\"Alamat tidak dikenal\"}" : "{\"success\":true,\"msg\":\"2.0\"}")
+            << c.name;
+    }
+}
+
+TEST_F(HttpRequestTest, endlessRedirects_stopAfterTheSameNumberOfHopsForGetAndPost)
+{
+    std::vector<std::size_t> hops;
+    for (const auto& [method, status] : {std::pair{"GET", 302}, std::pair{"POST", 307}}) {
+        sandbox::Scenario scenario;
+        scenario.redirectStatus = status; // every path, /moved/... included
+        server.setScenario(scenario);
+        server.clearRequests();
+        const Outcome o = run(method, url("/api_api/x"),
+                              method == std::string("POST") ? std::optional<QByteArray>("{}") : std::nullopt,
+                              milliseconds(2000), milliseconds(2000), milliseconds(2000));
+        EXPECT_EQ(o.status, WaitStatus::Failed) << method;
+        EXPECT_EQ(o.failure, u"Too many redirects") << method;
+        hops.push_back(targetsOf(server.requests()).size());
+    }
+    EXPECT_EQ(hops, (std::vector<std::size_t>{51, 51}));
+}
+
+// A body that leaves slowly but without long pauses passes every send time-out; the floor ends it.
+TEST_F(HttpRequestTest, uploadBelowTheRateFloor_failsWithTheSlowTransferText)
+{
+    HttpRequest request;
+    request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(5000), milliseconds(5000));
+    request.setTransferRateFloor(2 << 20, milliseconds(500));
+    request.Open(u"POST", u16(url("/behaviour/sip?ms=100")), true);
+    request.Send(QByteArray(8 << 20, 'x'));
+    EXPECT_EQ(finish(request), WaitStatus::Failed);
+    EXPECT_EQ(request.failure(), u"Transfer data terlalu lambat: kurang dari 2048 KiB dalam 500 ms");
+}
+
+TEST_F(HttpRequestTest, replyBelowTheRateFloor_failsWithTheFloorInItsText)
+{
+    struct Case {
+        std::int64_t floorBytes;
+        milliseconds window;
+        std::u16string failure;
+    };
+    // The trickle brings 11 bytes every 100 ms, and never pauses as long as the receive time-out.
+    for (const Case& c : {
+             Case{1024, milliseconds(1000), u"Transfer data terlalu lambat: kurang dari 1 KiB dalam 1 detik"},
+             Case{500, milliseconds(400), u"Transfer data terlalu lambat: kurang dari 500 byte dalam 400 ms"},
+         }) {
+        HttpRequest request;
+        request.setTimeouts(milliseconds(2000), milliseconds(2000), milliseconds(2000), milliseconds(2000));
+        request.setTransferRateFloor(c.floorBytes, c.window);
+        request.Open(u"GET", u16(url("/behaviour/trickle?chunks=200&ms=100")), true);
+        request.Send();
+        EXPECT_EQ(finish(request), WaitStatus::Failed);
+        EXPECT_EQ(request.failure(), c.failure);
     }
 }
 

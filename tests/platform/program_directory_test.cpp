@@ -1,8 +1,24 @@
 #include "platform/program_directory.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+unsigned permissionBits(const QString& path)
+{
+    struct stat info {};
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+} // namespace
 
 TEST(ProgramDirectory, overrideAndReturnToTheProgramsOwn)
 {
@@ -13,4 +29,40 @@ TEST(ProgramDirectory, overrideAndReturnToTheProgramsOwn)
     EXPECT_EQ(platform::programDirectory(), QStringLiteral("/tmp/demo-data"));
     platform::overrideProgramDirectory({});
     EXPECT_EQ(platform::programDirectory(), own);
+}
+
+TEST(DataDirectory, programFolderWhenWritable_elseOwnerOnlyAppDataFolder)
+{
+    QTemporaryDir root;
+    const QString plainFile = root.filePath(QStringLiteral("plain-file"));
+    QFile(plainFile).open(QIODevice::WriteOnly);
+    struct Case {
+        const char* name;
+        QString programDir;
+        bool programDirChosen;
+    };
+    // /proc takes no new file even from root, whom folder permissions do not stop.
+    for (const Case& c : {Case{"writable", root.path(), true}, Case{"a file, no folder", plainFile, false},
+                          Case{"missing", root.filePath(QStringLiteral("missing")), false},
+                          Case{"read-only file system", QStringLiteral("/proc"), false}}) {
+        const QString appData = root.filePath(QStringLiteral("home/.local/share/mth-") + QString::fromLatin1(c.name));
+        EXPECT_EQ(platform::chooseDataDirectory(c.programDir, appData), c.programDirChosen ? c.programDir : appData)
+            << c.name;
+        EXPECT_EQ(QFileInfo(appData).isDir(), !c.programDirChosen) << c.name;
+        if (!c.programDirChosen) {
+            EXPECT_EQ(permissionBits(appData), 0700u) << c.name;
+        }
+    }
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("plain-file")})
+        << "the write test leaves nothing behind";
+}
+
+TEST(DataDirectory, existingAppDataFolder_keepsItsPermissions)
+{
+    QTemporaryDir root;
+    const QString appData = root.filePath(QStringLiteral("app-data"));
+    ASSERT_TRUE(QDir().mkdir(appData, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                          QFile::ExeGroup));
+    EXPECT_EQ(platform::chooseDataDirectory(root.filePath(QStringLiteral("missing")), appData), appData);
+    EXPECT_EQ(permissionBits(appData), 0750u);
 }
