@@ -8,14 +8,23 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 namespace {
 
-unsigned permissionBits(const QString& path)
+// The folder's mode bits where the system keeps them. On Windows Qt turns the requested permissions into
+// an access list and the bits read back say nothing (and Wine, where these tests run, keeps no lists).
+std::optional<unsigned> permissionBits(const QString& path)
 {
+#ifdef _WIN32
+    Q_UNUSED(path);
+    return std::nullopt;
+#else
     struct stat info {};
     return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+#endif
 }
 
 } // namespace
@@ -50,7 +59,9 @@ TEST(DataDirectory, programFolderWhenWritable_elseOwnerOnlyAppDataFolder)
             << c.name;
         EXPECT_EQ(QFileInfo(appData).isDir(), !c.programDirChosen) << c.name;
         if (!c.programDirChosen) {
-            EXPECT_EQ(permissionBits(appData), 0700u) << c.name;
+            if (const std::optional<unsigned> bits = permissionBits(appData)) {
+                EXPECT_EQ(*bits, 0700u) << c.name;
+            }
         }
     }
     EXPECT_EQ(QDir(root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("plain-file")})
@@ -64,5 +75,7 @@ TEST(DataDirectory, existingAppDataFolder_keepsItsPermissions)
     ASSERT_TRUE(QDir().mkdir(appData, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                           QFile::ExeGroup));
     EXPECT_EQ(platform::chooseDataDirectory(root.filePath(QStringLiteral("missing")), appData), appData);
-    EXPECT_EQ(permissionBits(appData), 0750u);
+    if (const std::optional<unsigned> bits = permissionBits(appData)) {
+        EXPECT_EQ(*bits, 0750u);
+    }
 }
