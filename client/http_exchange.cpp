@@ -3,8 +3,7 @@
 #include "client/failure_description.h"
 #include "client/request_text.h"
 #include "platform/http_request.h"
-
-#include "json/utf8.h"
+#include "platform/qt_text.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -41,12 +40,6 @@ std::u16string originOf(std::u16string_view url)
     return parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
         .toString()
         .toStdU16String();
-}
-
-QByteArray utf8Bytes(std::u16string_view text)
-{
-    const std::string bytes = json::Utf16ToUtf8(text);
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void dropTrailingSlashes(std::u16string& base)
@@ -182,7 +175,7 @@ std::u16string Client::HttpExchange(std::u16string_view method, std::u16string_v
 {
     std::optional<QByteArrayList> bytes;
     if (body) {
-        bytes = QByteArrayList{utf8Bytes(*body)};
+        bytes = QByteArrayList{platform::toUtf8Bytes(*body)};
     }
     return exchange(method, url, token, std::move(bytes)).text();
 }

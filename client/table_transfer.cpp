@@ -2,6 +2,7 @@
 
 #include "client/request_text.h"
 #include "platform/http_request.h"
+#include "platform/qt_text.h"
 
 #include "json/json.h"
 #include "json/utf8.h"
@@ -185,8 +186,7 @@ Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_vie
 
 std::u16string Client::PostData(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view data)
 {
-    const std::string bytes = json::Utf16ToUtf8(data);
-    return postTable(endpoint, npsn, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))).text();
+    return postTable(endpoint, npsn, platform::toUtf8Bytes(data)).text();
 }
 
 std::u16string Client::ProcessData(std::u16string_view npsn, std::u16string_view endpoint)

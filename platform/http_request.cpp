@@ -45,12 +45,6 @@ std::u16string slowTransferDescription(std::int64_t floorBytes, std::chrono::mil
 constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
 constexpr char16_t kInsecureRedirect[] = u"Insecure redirect";
 
-QByteArray toUtf8(std::u16string_view text)
-{
-    const std::string bytes = json::Utf16ToUtf8(text);
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 bool holdsLineBreakOrNul(const QByteArray& bytes)
 {
     return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
@@ -278,7 +272,7 @@ void HttpRequest::setExtraCaCertificates(QList<QSslCertificate> certificates)
 
 void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool async)
 {
-    m_method = toUtf8(method);
+    m_method = toUtf8Bytes(method);
     m_url = QUrl(toQString(url), QUrl::TolerantMode);
     m_async = async;
     const QString scheme = m_url.scheme().toLower();
@@ -290,8 +284,8 @@ void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool
 
 void HttpRequest::SetRequestHeader(std::u16string_view name, std::u16string_view value)
 {
-    QByteArray n = toUtf8(name);
-    QByteArray v = toUtf8(value);
+    QByteArray n = toUtf8Bytes(name);
+    QByteArray v = toUtf8Bytes(value);
     if (m_setupFailure.empty() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
         m_setupFailure =
             u"The request header " + std::u16string(name) + u" holds a line break or a NUL character and was not sent";

@@ -2,6 +2,9 @@
 
 // Text across the toolkit boundary: the program's UTF-16 text and QString hold the same code units.
 
+#include "json/utf8.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <string>
@@ -17,6 +20,13 @@ inline QString toQString(std::u16string_view text)
 inline std::u16string toU16(const QString& text)
 {
     return text.toStdU16String();
+}
+
+// The UTF-8 bytes of the program's UTF-16 text, encoded as the JSON library encodes it everywhere else.
+inline QByteArray toUtf8Bytes(std::u16string_view text)
+{
+    const std::string bytes = json::Utf16ToUtf8(text);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 } // namespace platform
