@@ -5,6 +5,7 @@
 #include "platform/qt_text.h"
 
 #include "json/json.h"
+#include "json/root_member.h"
 #include "json/utf8.h"
 
 #include <chrono>
@@ -39,12 +40,8 @@ bool isWholeNumberText(std::u16string_view text)
     return !text.empty() && text.find_first_not_of(u"0123456789") == std::u16string_view::npos;
 }
 
-std::int64_t rowCount(const std::optional<json::JsonValue>& root)
+std::int64_t rowCount(const json::JsonValue& results)
 {
-    if (!root) {
-        return 0;
-    }
-    const json::JsonValue& results = (*root)[u"results"];
     if (results.isNumber()) {
         return results.asNumber().toInt64().value_or(0);
     }
@@ -93,7 +90,8 @@ TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results,
 }
 
 // Looks at a table reply on a thread of its own: first the verdict, then (when it is uploaded) the row
-// count, parsed while the upload runs; the tree is built and freed on this thread. The table is read
+// count, read while the upload runs. The row count is the root's member "results", which leads every
+// table reply, so its reading stops there instead of building the whole tree. The table is read
 // in the bytes it came in whenever they are UTF-8; only another charset, or bytes that are not
 // well-formed, are read as decoded text. Owns everything it reads, so the UI thread may stop waiting
 // for it at any time.
@@ -111,14 +109,14 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
         if (isUtf8(charset) && isWellFormedUtf8(view(body))) {
             const std::string_view text = view(body);
             if (judge(verdictOn(text, "results", [&] { return json::Utf8ToUtf16(text); }))) {
-                rows.set_value(rowCount(json::ParseJsonUtf8(text)));
+                rows.set_value(rowCount(json::RootMemberUtf8(text, u"results")));
             }
         } else {
             std::u16string text = platform::decodeBody(body, charset);
             body = {};
             // The text is handed to GetJsonField only when nothing is uploaded, so it can be moved.
             if (judge(verdictOn(std::u16string_view(text), u"results", [&] { return std::move(text); }))) {
-                rows.set_value(rowCount(json::ParseJson(text)));
+                rows.set_value(rowCount(json::RootMember(text, u"results")));
             }
         }
     } catch (...) {
