@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 repetitions=${1:-3}
 source bench/common.sh
 
-echo "| table | run s | peak RSS MiB | RSS / table | longest gap ms (parse) | longest other gap ms |"
+echo "| table | run s | peak RSS MiB | RSS / table | longest gap ms | longest other gap ms |"
 echo "|---|---|---|---|---|---|"
 for size in 10 100; do
     table="$data/table_${size}MB_compact.json"

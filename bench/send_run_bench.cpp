@@ -5,8 +5,7 @@
 //   send_run_bench SERVER_URL LOCAL_URL TOKEN NPSN USER DATA_DIR
 //
 // Prints one line: seconds=… peak_rss_kib=… longest_gap_ms=… other_gap_ms=… outcome=…
-// The longest gap is the table's row-count parse on the UI thread; the next longest is the longest
-// while waiting on the network or doing anything else.
+// The two longest gaps are reported: a single long step shows as the longest gap far above the next.
 
 #include "process_memory.h"
 
