@@ -1,7 +1,8 @@
 // Reading the root's member "results" must give what the whole parse keeps under that name, for any
 // bytes: read as UTF-8 and as decoded text. The first byte picks how the rest is used: as the whole
 // text, or after an opening that makes "results" the root's first member, so that the reading that
-// stops early is exercised as often as the one that does not.
+// stops early is exercised as often as the one that does not. The seeds begin with a line break, which
+// picks the whole text.
 
 #include "json/json.h"
 #include "json/root_member.h"
