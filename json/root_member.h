@@ -15,7 +15,8 @@ namespace json {
 // on nothing in the text can change what the whole parse keeps under that name (a later failure stops
 // the parse with the member already stored, a later member of the same name is refused). Anything else
 // is read by the whole parse. The parse error text then holds what was recorded up to where the reading
-// stopped. Never throws.
+// stopped. Throws only std::bad_alloc, when memory runs out while a member read by the whole parse is
+// copied out of its tree.
 JsonValue RootMember(std::u16string_view text, std::u16string_view name);
 // The same on the UTF-8 bytes of a text, read as ParseJsonUtf8 reads them.
 JsonValue RootMemberUtf8(std::string_view bytes, std::u16string_view name);
