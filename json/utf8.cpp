@@ -45,11 +45,36 @@ LeadInfo leadInfo(unsigned char lead) noexcept
     return {0, 0, 0};
 }
 
+// The code point of a two- or three-byte sequence whose continuation bytes are known to be 80..BF.
+char16_t bmpCodePoint(const unsigned char* p, std::uint32_t length) noexcept
+{
+    if (length == 2) {
+        return static_cast<char16_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+    }
+    return static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+}
+
 bool allAscii(const unsigned char* p) noexcept
 {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
     return (word & 0x8080808080808080ULL) == 0;
+}
+
+// The length of the well-formed two- or three-byte sequence at `p`, or 0 for anything else (which
+// decodeUtf8 then reads). Most text beyond ASCII is made of these.
+std::uint32_t wellFormedBmpLength(const unsigned char* p, std::size_t available) noexcept
+{
+    const unsigned char lead = p[0];
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return available >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
+    }
+    if ((lead & 0xF0) != 0xE0 || available < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) {
+        return 0;
+    }
+    // Overlong forms (below U+0800) and surrogates are ill-formed.
+    const char32_t cp = bmpCodePoint(p, 3);
+    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
 }
 
 template <class Sink>
@@ -69,6 +94,11 @@ void decodeAll(std::string_view bytes, Sink&& sink)
         if (p[i] < 0x80) {
             sink(static_cast<char16_t>(p[i]));
             ++i;
+            continue;
+        }
+        if (const std::uint32_t length = wellFormedBmpLength(p + i, n - i)) {
+            sink(bmpCodePoint(p + i, length));
+            i += length;
             continue;
         }
         const Utf8Step step = decodeUtf8(p + i, n - i);
@@ -114,9 +144,11 @@ std::u16string Utf8ToUtf16(std::string_view bytes)
     return out;
 }
 
-void decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
+std::size_t decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
 {
+    char16_t* const first = out;
     decodeAll(bytes, [&out](char16_t unit) { *out++ = unit; });
+    return static_cast<std::size_t>(out - first);
 }
 
 std::size_t utf16Length(std::string_view bytes) noexcept
