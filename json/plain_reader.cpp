@@ -6,6 +6,7 @@
 #include "json/unit_scan.h"
 #include "json/utf8.h"
 
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -30,6 +31,56 @@ constexpr bool isDigit(Byte b) noexcept
 constexpr bool isNumberChar(Byte b) noexcept
 {
     return isDigit(b) || b == '+' || b == '-' || b == '.' || b == 'e' || b == 'E';
+}
+
+// Whether the 8 bytes of `chunk` (in memory order, on a little-endian machine) are all digits.
+constexpr bool allDigits(std::uint64_t chunk) noexcept
+{
+    return ((chunk & 0xF0F0F0F0F0F0F0F0u) | (((chunk + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) ==
+           0x3333333333333333u;
+}
+
+// The value of 8 digits (in memory order, on a little-endian machine), combined pairwise in three steps.
+constexpr std::uint64_t eightDigitsValue(std::uint64_t chunk) noexcept
+{
+    chunk = ((chunk & 0x0F0F0F0F0F0F0F0Fu) * 2561) >> 8;
+    chunk = ((chunk & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+    return ((chunk & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
+}
+
+static_assert(allDigits(0x3938373635343332u) && !allDigits(0x393837363534332Eu));
+static_assert(eightDigitsValue(0x3837363534333231u) == 12345678);
+
+// Appends the digits at `p` to `magnitude` and returns the first byte after them. Beyond 19 digits the
+// magnitude wraps, and the caller does not use it.
+const Byte* readDigits(const Byte* p, const Byte* end, std::uint64_t& magnitude) noexcept
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t chunk = 0;
+        while (end - p >= 8 && (std::memcpy(&chunk, p, 8), allDigits(chunk))) {
+            magnitude = magnitude * 100000000u + eightDigitsValue(chunk);
+            p += 8;
+        }
+    }
+    for (; p < end && isDigit(*p); ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+    }
+    return p;
+}
+
+// Builds the value that `read` gives directly in `slot`, an empty value in a scratch stack, rather than
+// building it elsewhere and moving it there: a value just built and read back at once is read more slowly
+// than it was written. Containers are not read this way, as reading one may move the scratch stack.
+// Should reading fail, the slot holds an empty value again.
+template <class Read>
+void constructIn(JsonValue& slot, Read&& read)
+{
+    try {
+        new (&slot) JsonValue(read());
+    } catch (...) {
+        new (&slot) JsonValue();
+        throw;
+    }
 }
 
 class PlainReader final {
@@ -64,6 +115,7 @@ private:
     static constexpr std::size_t kScannedNames = 64;
 
     bool at(char c) const noexcept { return m_p < m_end && *m_p == static_cast<Byte>(c); }
+    bool opensContainer() const noexcept { return at('{') || at('['); }
     void expect(char c)
     {
         if (!at(c)) {
@@ -83,7 +135,9 @@ private:
     // Each reader starts on the first byte of its token and leaves the cursor after the token.
     // `depth` is the nesting of the container holding the value (0 outside any), `name` the member name
     // under which the value, or the array holding it, is stored (none for the root).
-    JsonValue readValue(int depth, const KeyRep* name);
+    JsonValue readContainer(int depth, const KeyRep* name);
+    // A string, number or literal.
+    JsonValue readScalar();
     JsonValue readObject(int depth, const KeyRep* name);
     JsonValue readArray(int depth, const KeyRep* name);
     Key readName(std::vector<ExpectedName>& last, std::size_t position, bool& asExpected);
@@ -114,18 +168,20 @@ private:
     std::u16string m_text; // a string with escapes, as it is gathered
 };
 
-JsonValue PlainReader::readValue(int depth, const KeyRep* name)
+JsonValue PlainReader::readContainer(int depth, const KeyRep* name)
+{
+    if (depth + 1 > kMaxNesting) {
+        throw NotPlain{};
+    }
+    return *m_p == '{' ? readObject(depth + 1, name) : readArray(depth + 1, name);
+}
+
+JsonValue PlainReader::readScalar()
 {
     if (m_p >= m_end) {
         throw NotPlain{};
     }
     switch (*m_p) {
-    case '{':
-    case '[':
-        if (depth + 1 > kMaxNesting) {
-            throw NotPlain{};
-        }
-        return *m_p == '{' ? readObject(depth + 1, name) : readArray(depth + 1, name);
     case '"':
         return readString();
     case 't':
@@ -161,8 +217,14 @@ JsonValue PlainReader::readObject(int depth, const KeyRep* name)
             checkUnique(start, names, key);
         }
         skipBlanks();
-        const KeyRep* memberName = TreeBuilder::rep(key);
-        m_members.emplace_back(std::move(key), readValue(depth, memberName));
+        if (opensContainer()) {
+            const KeyRep* memberName = TreeBuilder::rep(key);
+            JsonValue container = readContainer(depth, memberName);
+            m_members.emplace_back(std::move(key), std::move(container));
+        } else {
+            JsonMember& member = m_members.emplace_back(std::move(key));
+            constructIn(TreeBuilder::value(member), [this] { return readScalar(); });
+        }
         skipBlanks();
         if (at(',')) {
             ++m_p;
@@ -184,7 +246,12 @@ JsonValue PlainReader::readArray(int depth, const KeyRep* name)
         return arrayFrom(start, depth);
     }
     for (;;) {
-        m_elements.push_back(readValue(depth, name));
+        if (opensContainer()) {
+            JsonValue container = readContainer(depth, name);
+            m_elements.push_back(std::move(container));
+        } else {
+            constructIn(m_elements.emplace_back(), [this] { return readScalar(); });
+        }
         skipBlanks();
         if (at(',')) {
             ++m_p;
@@ -351,16 +418,12 @@ JsonValue PlainReader::readNumber()
     p += negative ? 1 : 0;
     std::uint64_t magnitude = 0;
     const Byte* digitsBegin = p;
-    for (; p < m_end && isDigit(*p); ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-    }
+    p = readDigits(p, m_end, magnitude);
     std::size_t digits = static_cast<std::size_t>(p - digitsBegin);
     std::size_t fraction = 0;
     if (p < m_end && *p == '.') {
         const Byte* fractionBegin = ++p;
-        for (; p < m_end && isDigit(*p); ++p) {
-            magnitude = magnitude * 10 + (*p - '0');
-        }
+        p = readDigits(p, m_end, magnitude);
         fraction = static_cast<std::size_t>(p - fractionBegin);
         digits += fraction;
     }

@@ -1,5 +1,7 @@
 #include "json/utf8.h"
 
+#include "json/unit_scan.h"
+
 #include <cstring>
 
 namespace json {
@@ -77,42 +79,6 @@ std::uint32_t wellFormedBmpLength(const unsigned char* p, std::size_t available)
     return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
 }
 
-template <class Sink>
-void decodeAll(std::string_view bytes, Sink&& sink)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        if (n - i >= 8 && allAscii(p + i)) {
-            for (std::size_t k = 0; k < 8; ++k) {
-                sink(static_cast<char16_t>(p[i + k]));
-            }
-            i += 8;
-            continue;
-        }
-        if (p[i] < 0x80) {
-            sink(static_cast<char16_t>(p[i]));
-            ++i;
-            continue;
-        }
-        if (const std::uint32_t length = wellFormedBmpLength(p + i, n - i)) {
-            sink(bmpCodePoint(p + i, length));
-            i += length;
-            continue;
-        }
-        const Utf8Step step = decodeUtf8(p + i, n - i);
-        if (step.codePoint >= 0x10000) {
-            const char32_t v = step.codePoint - 0x10000;
-            sink(static_cast<char16_t>(0xD800 + (v >> 10)));
-            sink(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-        } else {
-            sink(static_cast<char16_t>(step.codePoint));
-        }
-        i += step.length;
-    }
-}
-
 } // namespace
 
 Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept
@@ -146,8 +112,29 @@ std::u16string Utf8ToUtf16(std::string_view bytes)
 
 std::size_t decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
 {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
     char16_t* const first = out;
-    decodeAll(bytes, [&out](char16_t unit) { *out++ = unit; });
+    while (p < end) {
+        if (*p < 0x80) {
+            p = detail::widenAscii(p, end, out);
+            continue;
+        }
+        if (const std::uint32_t length = wellFormedBmpLength(p, static_cast<std::size_t>(end - p))) {
+            *out++ = bmpCodePoint(p, length);
+            p += length;
+            continue;
+        }
+        const Utf8Step step = decodeUtf8(p, static_cast<std::size_t>(end - p));
+        if (step.codePoint >= 0x10000) {
+            const char32_t v = step.codePoint - 0x10000;
+            *out++ = static_cast<char16_t>(0xD800 + (v >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+        } else {
+            *out++ = static_cast<char16_t>(step.codePoint);
+        }
+        p += step.length;
+    }
     return static_cast<std::size_t>(out - first);
 }
 
