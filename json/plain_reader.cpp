@@ -7,6 +7,7 @@
 #include "json/utf8.h"
 
 #include <bit>
+#include <functional>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -103,14 +104,27 @@ public:
     }
 
 private:
-    // A name as it stood at a place in the last object read under the same name, with the bytes it was
-    // read from.
+    // A name as it stood at a place in the last object of the same shape, with the bytes it was read from.
     struct ExpectedName {
         Key key;
         const Byte* bytes;
         std::size_t size;
     };
     using NameSet = std::unordered_set<const KeyRep*>;
+    // Objects of one depth stored under one member name: their names usually repeat. The depth keeps an
+    // object's expected names from being replaced by those of an object inside it stored under the same
+    // name while it is being read.
+    struct Shape {
+        int depth;
+        const KeyRep* name;
+        bool operator==(const Shape&) const = default;
+    };
+    struct ShapeHash {
+        std::size_t operator()(const Shape& shape) const noexcept
+        {
+            return std::hash<const KeyRep*>{}(shape.name) ^ (static_cast<std::size_t>(shape.depth) * 0x9E3779B9u);
+        }
+    };
     // Below this many members a scan of the names read so far finds a duplicate fastest.
     static constexpr std::size_t kScannedNames = 64;
 
@@ -159,9 +173,9 @@ private:
     const Byte* m_end;
     Arena m_arena; // declared before everything that may point into it, so that it is freed after them
     KeyInterner m_keys;
-    // By the name an object is stored under: the names of the last object stored under it. The objects
-    // of an array (a table's rows) share the array's name.
-    std::unordered_map<const KeyRep*, std::vector<ExpectedName>> m_lastNames;
+    // By depth and the name an object is stored under: the names of the last such object. The objects of
+    // an array (a table's rows) share the array's name.
+    std::unordered_map<Shape, std::vector<ExpectedName>, ShapeHash> m_lastNames;
     std::vector<JsonMember> m_members; // members of the objects being read, innermost last
     std::vector<JsonValue> m_elements; // elements of the arrays being read, innermost last
     std::u16string m_decoded;
@@ -204,9 +218,9 @@ JsonValue PlainReader::readObject(int depth, const KeyRep* name)
         ++m_p;
         return objectFrom(start, depth);
     }
-    // While every name is the one the last object stored under the same name had at its place, the names
-    // are known to be distinct, as that object's were.
-    std::vector<ExpectedName>& last = m_lastNames[name];
+    // While every name is the one the last object of this depth stored under the same name had at its
+    // place, the names are known to be distinct, as that object's were.
+    std::vector<ExpectedName>& last = m_lastNames[Shape{depth, name}];
     bool allAsBefore = true;
     std::unique_ptr<NameSet> names;
     for (std::size_t position = 0;; ++position) {

@@ -56,6 +56,7 @@ TEST(PlainReader, plainJson_givesTheLenientReadersTree)
         R"([12345678901234567890, 1e3, 2.5E-2, +1, 1.000000000000000000000000001, 0.1e-40])",
         R"({"rows":[{"a":1,"b":2},{"a":3,"b":4},{"b":5,"a":6},{"a":7,"c":8,"b":9},{"a":1}]})",
         R"([{"x":{"a":1}},{"x":{"a":2,"b":3}},{"y":{"b":4,"a":5}}])",
+        R"({"x":{"x":1},"y":{"x":{"x":{"m":1,"x":2},"y":3}}})",
         wideObject(50),
         wideObject(70),
         nested(512),
@@ -106,6 +107,8 @@ TEST(PlainReader, anythingElse_isHandedToTheLenientReader)
         R"({"a":1,"a":2})",
         R"([{"a":1,"b":2},{"a":1,"a":2}])",
         R"([{"a":1,"b":2},{"b":1,"a":2,"b":3}])",
+        // The names an object expects must not come from an object inside it stored under the same name.
+        R"({"x":{"x":1},"y":{"x":{"x":{"m":1,"x":2},"x":3}}})",
         wideObject(70, "\"m3\":1,"),
         R"(["\x"])",
         R"(["\u12"])",
