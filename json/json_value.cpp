@@ -240,15 +240,6 @@ JsonValue JsonValue::makeBoolean(bool value) noexcept
     return v;
 }
 
-JsonValue JsonValue::makeNumber(const Decimal& value) noexcept
-{
-    JsonValue v(JsonKind::Number);
-    v.m_meta = static_cast<std::uint8_t>(value.scale() | (value.isNegative() ? kNegativeBit : 0));
-    v.setWord(value.hi());
-    v.setBits(value.lo());
-    return v;
-}
-
 JsonValue JsonValue::makeString(std::u16string_view text)
 {
     return detail::TreeBuilder::makeString(nullptr, text.data(), text.size());
@@ -454,30 +445,6 @@ void JsonValue::release() noexcept
         break;
     }
     m_kind = JsonKind::Empty;
-}
-
-std::uint32_t JsonValue::word() const noexcept
-{
-    std::uint32_t value;
-    std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 2, sizeof value);
-    return value;
-}
-
-void JsonValue::setWord(std::uint32_t value) noexcept
-{
-    std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 2, &value, sizeof value);
-}
-
-std::uint64_t JsonValue::bits() const noexcept
-{
-    std::uint64_t value;
-    std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 6, sizeof value);
-    return value;
-}
-
-void JsonValue::setBits(std::uint64_t value) noexcept
-{
-    std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 6, &value, sizeof value);
 }
 
 detail::ObjectRep* JsonValue::objectRep() const noexcept

@@ -78,7 +78,14 @@ public:
 
     static JsonValue makeNull() noexcept;
     static JsonValue makeBoolean(bool value) noexcept;
-    static JsonValue makeNumber(const Decimal& value) noexcept;
+    static JsonValue makeNumber(const Decimal& value) noexcept
+    {
+        JsonValue v(JsonKind::Number);
+        v.m_meta = static_cast<std::uint8_t>(value.scale() | (value.isNegative() ? kNegativeBit : 0));
+        v.setWord(value.hi());
+        v.setBits(value.lo());
+        return v;
+    }
     static JsonValue makeString(std::u16string_view text);
     static JsonValue makeObject();
     static JsonValue makeArray();
@@ -141,10 +148,26 @@ private:
     void release() noexcept;
 
     // Inline payload fields, at fixed offsets of the 16 bytes: a 32-bit word at 4, a 64-bit word at 8.
-    std::uint32_t word() const noexcept;
-    void setWord(std::uint32_t value) noexcept;
-    std::uint64_t bits() const noexcept;
-    void setBits(std::uint64_t value) noexcept;
+    std::uint32_t word() const noexcept
+    {
+        std::uint32_t value;
+        std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 2, sizeof value);
+        return value;
+    }
+    void setWord(std::uint32_t value) noexcept
+    {
+        std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 2, &value, sizeof value);
+    }
+    std::uint64_t bits() const noexcept
+    {
+        std::uint64_t value;
+        std::memcpy(&value, reinterpret_cast<const unsigned char*>(m_units) + 6, sizeof value);
+        return value;
+    }
+    void setBits(std::uint64_t value) noexcept
+    {
+        std::memcpy(reinterpret_cast<unsigned char*>(m_units) + 6, &value, sizeof value);
+    }
     template <class T>
     T* pointer() const noexcept
     {
@@ -171,6 +194,8 @@ static_assert(sizeof(JsonValue) == 16);
 class JsonMember final {
 public:
     JsonMember(detail::Key key, JsonValue value) noexcept : m_key(std::move(key)), m_value(std::move(value)) {}
+    // A member holding the empty value, for the parser to fill in place.
+    explicit JsonMember(detail::Key key) noexcept : m_key(std::move(key)) {}
 
     std::u16string_view name() const noexcept { return m_key.view(); }
     const JsonValue& value() const noexcept { return m_value; }

@@ -79,6 +79,7 @@ public:
     // A name of its own with the same text, for a copy that may outlive the tree of `key`.
     static Key ownedCopy(const Key& key);
     static const Key& key(const JsonMember& member) noexcept { return member.m_key; }
+    static JsonValue& value(JsonMember& member) noexcept { return member.m_value; }
 
     // A string in the arena when one is given (unless it fits inline), else on its own.
     template <class Unit>

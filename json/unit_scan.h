@@ -92,4 +92,27 @@ const Unit* skipAll(CharSet<Cs...>, const Unit* p, const Unit* end) noexcept
     return p;
 }
 
+// Copies the ASCII bytes at the start of [p, end) to `out` as UTF-16 units, and returns the first byte
+// that is not ASCII (or `end`); `out` is left after the last unit written.
+inline const unsigned char* widenAscii(const unsigned char* p, const unsigned char* end, char16_t*& out) noexcept
+{
+#ifdef MTH_JSON_SSE2
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(block) != 0) {
+            break;
+        }
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(block, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(block, zero));
+        p += 16;
+        out += 16;
+    }
+#endif
+    for (; p < end && *p < 0x80; ++p) {
+        *out++ = *p;
+    }
+    return p;
+}
+
 } // namespace json::detail

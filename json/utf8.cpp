@@ -1,5 +1,7 @@
 #include "json/utf8.h"
 
+#include "json/unit_scan.h"
+
 #include <cstring>
 
 namespace json {
@@ -45,6 +47,15 @@ LeadInfo leadInfo(unsigned char lead) noexcept
     return {0, 0, 0};
 }
 
+// The code point of a two- or three-byte sequence whose continuation bytes are known to be 80..BF.
+char16_t bmpCodePoint(const unsigned char* p, std::uint32_t length) noexcept
+{
+    if (length == 2) {
+        return static_cast<char16_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+    }
+    return static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+}
+
 bool allAscii(const unsigned char* p) noexcept
 {
     std::uint64_t word;
@@ -52,35 +63,20 @@ bool allAscii(const unsigned char* p) noexcept
     return (word & 0x8080808080808080ULL) == 0;
 }
 
-template <class Sink>
-void decodeAll(std::string_view bytes, Sink&& sink)
+// The length of the well-formed two- or three-byte sequence at `p`, or 0 for anything else (which
+// decodeUtf8 then reads). Most text beyond ASCII is made of these.
+std::uint32_t wellFormedBmpLength(const unsigned char* p, std::size_t available) noexcept
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        if (n - i >= 8 && allAscii(p + i)) {
-            for (std::size_t k = 0; k < 8; ++k) {
-                sink(static_cast<char16_t>(p[i + k]));
-            }
-            i += 8;
-            continue;
-        }
-        if (p[i] < 0x80) {
-            sink(static_cast<char16_t>(p[i]));
-            ++i;
-            continue;
-        }
-        const Utf8Step step = decodeUtf8(p + i, n - i);
-        if (step.codePoint >= 0x10000) {
-            const char32_t v = step.codePoint - 0x10000;
-            sink(static_cast<char16_t>(0xD800 + (v >> 10)));
-            sink(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-        } else {
-            sink(static_cast<char16_t>(step.codePoint));
-        }
-        i += step.length;
+    const unsigned char lead = p[0];
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return available >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
     }
+    if ((lead & 0xF0) != 0xE0 || available < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) {
+        return 0;
+    }
+    // Overlong forms (below U+0800) and surrogates are ill-formed.
+    const char32_t cp = bmpCodePoint(p, 3);
+    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
 }
 
 } // namespace
@@ -114,9 +110,32 @@ std::u16string Utf8ToUtf16(std::string_view bytes)
     return out;
 }
 
-void decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
+std::size_t decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept
 {
-    decodeAll(bytes, [&out](char16_t unit) { *out++ = unit; });
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    char16_t* const first = out;
+    while (p < end) {
+        if (*p < 0x80) {
+            p = detail::widenAscii(p, end, out);
+            continue;
+        }
+        if (const std::uint32_t length = wellFormedBmpLength(p, static_cast<std::size_t>(end - p))) {
+            *out++ = bmpCodePoint(p, length);
+            p += length;
+            continue;
+        }
+        const Utf8Step step = decodeUtf8(p, static_cast<std::size_t>(end - p));
+        if (step.codePoint >= 0x10000) {
+            const char32_t v = step.codePoint - 0x10000;
+            *out++ = static_cast<char16_t>(0xD800 + (v >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+        } else {
+            *out++ = static_cast<char16_t>(step.codePoint);
+        }
+        p += step.length;
+    }
+    return static_cast<std::size_t>(out - first);
 }
 
 std::size_t utf16Length(std::string_view bytes) noexcept

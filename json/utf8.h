@@ -20,8 +20,9 @@ Utf8Step decodeUtf8(const unsigned char* bytes, std::size_t available) noexcept;
 
 // UTF-8 to UTF-16, with U+FFFD for every ill-formed subpart. A byte order mark is kept as U+FEFF.
 std::u16string Utf8ToUtf16(std::string_view bytes);
-// Writes the utf16Length(bytes) code units of Utf8ToUtf16(bytes) to `out`.
-void decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept;
+// Writes the code units of Utf8ToUtf16(bytes) to `out` and returns their number, utf16Length(bytes),
+// which is never more than bytes.size().
+std::size_t decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept;
 // The number of UTF-16 code units Utf8ToUtf16 gives for `bytes`.
 std::size_t utf16Length(std::string_view bytes) noexcept;
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.

@@ -42,3 +42,28 @@ TEST(Utf8, unpairedSurrogates_becomeReplacementInUtf8)
     EXPECT_EQ(Utf16ToUtf8(u"a" + std::u16string(1, u'\xDC00') + u"b"), "a\xEF\xBF\xBD"
                                                                        "b");
 }
+
+TEST(Utf8, sequencesAtTheEdgesOfTheirRanges_decodeExactly)
+{
+    struct Case {
+        std::string bytes;
+        std::u16string text;
+    };
+    const std::string run(20, 'a');
+    const std::u16string units(20, u'a');
+    for (const Case& c : {
+             Case{"\xC2\x80", u"\u0080"},
+             Case{"\xDF\xBF", u"\u07ff"},
+             Case{"\xE0\xA0\x80", u"\u0800"},
+             Case{"\xE0\x9F\xBF", u"\ufffd\ufffd\ufffd"}, // overlong form of U+07FF
+             Case{"\xED\x9F\xBF", u"\ud7ff"},
+             Case{"\xEE\x80\x80", u"\ue000"},
+             Case{"\xEF\xBF\xBF", u"\uffff"},
+             Case{"\xC2" + run, u"\ufffd" + units},
+             Case{run + "\xE4\xB8\x80" + run + run, units + u"\u4e00" + units + units},
+             Case{run + "\xF0\x9F\x98\x80" + run.substr(3), units + u"\U0001F600" + units.substr(3)},
+         }) {
+        EXPECT_EQ(Utf8ToUtf16(c.bytes), c.text) << c.bytes.size();
+        EXPECT_EQ(utf16Length(c.bytes), c.text.size()) << c.bytes.size();
+    }
+}
