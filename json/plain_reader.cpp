@@ -125,6 +125,9 @@ private:
             return std::hash<const KeyRep*>{}(shape.name) ^ (static_cast<std::size_t>(shape.depth) * 0x9E3779B9u);
         }
     };
+    // The lenient reader gathers a string with escapes in a builder of at most 2^31 - 1 bytes and fails
+    // past it; strings anywhere near that long are left to it.
+    static constexpr std::size_t kLongestEscapedString = std::size_t{1} << 29;
     // Below this many members a scan of the names read so far finds a duplicate fastest.
     static constexpr std::size_t kScannedNames = 64;
 
@@ -358,7 +361,7 @@ JsonValue PlainReader::readEscapedString(const Byte* begin, const Byte* stop, bo
     m_text.clear();
     for (;;) {
         m_text += decoded(begin, stop, ascii);
-        if (stop == m_end) {
+        if (stop == m_end || m_text.size() > kLongestEscapedString) {
             throw NotPlain{};
         }
         m_p = stop + 1;
