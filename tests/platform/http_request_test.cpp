@@ -408,6 +408,12 @@ TEST(DecodeBody, charsetNames)
              Case{"utf-8 any case", "caf\xC3\xA9", "UTF-8", u"caf\u00e9"},
              Case{"utf8", "\xF0\x9F\x98\x80", "utf8", u"\U0001F600"},
              Case{"latin1", "caf\xE9", "iso-8859-1", u"caf\u00e9"},
+             // Decoded by Qt where it has ICU, by the program's own table where not (the Qt for Windows).
+             Case{"windows-1252",
+                  "\x80 \x93"
+                  "caf\xE9\x94 \x8A\x9F\xFF",
+                  "Windows-1252", u"\u20ac \u201ccaf\u00e9\u201d \u0160\u0178\u00ff"},
+             Case{"cp1252 alias", "\x85\x99", "cp1252", u"\u2026\u2122"},
              Case{"unknown", "caf\xC3\xA9", "x-unknown", u"caf\u00e9"},
              Case{"bom kept", "\xEF\xBB\xBF{}", "", u"\ufeff{}"},
          }) {
