@@ -9,32 +9,32 @@
 
 namespace platform {
 
-namespace {
-
-// The security identifier of the user the program runs as, in `buffer`.
-PSID currentUser(std::vector<unsigned char>& buffer)
+std::vector<unsigned char> currentUserSid()
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return nullptr;
+        return {};
     }
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    buffer.resize(size);
-    const bool ok = size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+    std::vector<unsigned char> tokenUser(size);
+    const bool ok = size > 0 && GetTokenInformation(token, TokenUser, tokenUser.data(), size, &size);
     CloseHandle(token);
-    return ok ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid : nullptr;
+    if (!ok) {
+        return {};
+    }
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(tokenUser.data())->User.Sid;
+    const auto* bytes = static_cast<const unsigned char*>(sid);
+    return std::vector<unsigned char>(bytes, bytes + GetLengthSid(sid));
 }
-
-} // namespace
 
 bool restrictToOwner(const QString& path)
 {
-    std::vector<unsigned char> userBuffer;
-    const PSID user = currentUser(userBuffer);
-    if (!user) {
+    std::vector<unsigned char> userSid = currentUserSid();
+    if (userSid.empty()) {
         return false;
     }
+    const PSID user = userSid.data();
     const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(user) - sizeof(DWORD);
     std::vector<unsigned char> aclBuffer(aclSize);
     auto* acl = reinterpret_cast<PACL>(aclBuffer.data());

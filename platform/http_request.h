@@ -203,7 +203,8 @@ private:
 };
 
 // Decodes a reply body: UTF-8 (ill-formed sequences as U+FFFD) when `charset` is empty, names UTF-8 or
-// names a charset Qt does not know; otherwise that charset.
+// names a charset Qt does not know (but Windows-1252, decoded without Qt where Qt lacks it); otherwise
+// that charset.
 std::u16string decodeBody(QByteArrayView body, QByteArrayView charset);
 
 // Reads CA certificates from a PEM file, for setExtraCaCertificates.

@@ -6,7 +6,10 @@
 #include "json/json_escape.h"
 #include "json/utf8.h"
 
+#if MTH_SANDBOX_TLS
 #include <openssl/err.h>
+#include <openssl/ssl.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -207,7 +210,11 @@ std::string localTime(const char* format)
 {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &now);
+#else
     localtime_r(&now, &parts);
+#endif
     char text[32];
     std::strftime(text, sizeof text, format, &parts);
     return text;
@@ -272,7 +279,49 @@ struct Reply {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
+#if MTH_SANDBOX_TLS
+// The regional server's TLS context, from the options' certificate and key; stays null for plain HTTP.
+std::optional<std::string> makeTlsContext(const Options& options, SSL_CTX*& context)
+{
+    if (options.tlsCertFile.empty() && options.tlsKeyFile.empty()) {
+        return std::nullopt;
+    }
+    context = SSL_CTX_new(TLS_server_method());
+    if (!context || SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION) != 1 ||
+        SSL_CTX_use_certificate_chain_file(context, options.tlsCertFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, options.tlsKeyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_check_private_key(context) != 1) {
+        char reason[256] = "";
+        ERR_error_string_n(ERR_get_error(), reason, sizeof reason);
+        SSL_CTX_free(context);
+        context = nullptr;
+        return "cannot use the certificate " + options.tlsCertFile + " and key " + options.tlsKeyFile + ": " + reason;
+    }
+    return std::nullopt;
+}
+
+void releaseTlsContext(SSL_CTX* context)
+{
+    SSL_CTX_free(context);
+}
+#else
+std::optional<std::string> makeTlsContext(const Options& options, ssl_ctx_st*&)
+{
+    if (options.tlsCertFile.empty() && options.tlsKeyFile.empty()) {
+        return std::nullopt;
+    }
+    return "this sandbox is built without a TLS library: it serves plain HTTP only";
+}
+
+void releaseTlsContext(ssl_ctx_st*) {}
+#endif
+
 } // namespace
+
+bool httpsAvailable()
+{
+    return MTH_SANDBOX_TLS != 0;
+}
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const
 {
@@ -721,25 +770,17 @@ std::optional<std::string> Sandbox::start()
     if (s.started) {
         return std::nullopt;
     }
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
-    SSL_CTX* tls = nullptr;
-    if (!s.options.tlsCertFile.empty() || !s.options.tlsKeyFile.empty()) {
-        tls = SSL_CTX_new(TLS_server_method());
-        if (!tls || SSL_CTX_set_min_proto_version(tls, TLS1_2_VERSION) != 1 ||
-            SSL_CTX_use_certificate_chain_file(tls, s.options.tlsCertFile.c_str()) != 1 ||
-            SSL_CTX_use_PrivateKey_file(tls, s.options.tlsKeyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
-            SSL_CTX_check_private_key(tls) != 1) {
-            char reason[256] = "";
-            ERR_error_string_n(ERR_get_error(), reason, sizeof reason);
-            SSL_CTX_free(tls);
-            return "cannot use the certificate " + s.options.tlsCertFile + " and key " + s.options.tlsKeyFile + ": " +
-                   reason;
-        }
-        s.tls = true;
+#endif
+    ssl_ctx_st* tls = nullptr;
+    if (auto error = makeTlsContext(s.options, tls)) {
+        return error;
     }
+    s.tls = tls != nullptr;
     s.local = std::make_unique<detail::TapServer>(nullptr);
     s.regional = std::make_unique<detail::TapServer>(tls);
-    SSL_CTX_free(tls);
+    releaseTlsContext(tls);
 
     const auto route = [this](detail::TapServer& server, Side side) {
         server.Get(".*", [this, side](const httplib::Request& req, httplib::Response& res) {

@@ -88,6 +88,10 @@ struct Options {
     std::size_t bodyRecordLimit = static_cast<std::size_t>(-1);
 };
 
+// Whether this build serves HTTPS (Options::tlsCertFile); a build without a TLS library serves plain
+// HTTP only, and start() refuses a certificate.
+bool httpsAvailable();
+
 enum class Side { Local, Regional };
 
 struct RecordedRequest {

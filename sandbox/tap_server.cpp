@@ -1,10 +1,19 @@
 #include "sandbox/tap_server.h"
 
+#if MTH_SANDBOX_TLS
+#include <openssl/ssl.h>
+#endif
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -18,13 +27,117 @@ namespace {
 
 thread_local ConnectionInfo* t_connection = nullptr;
 
-int pollFor(int fd, short events, std::chrono::milliseconds timeout)
+// A connection's TLS session; without a TLS library there is never one (the pointer stays null).
+#if MTH_SANDBOX_TLS
+using TlsSession = SSL;
+int tlsRead(TlsSession* tls, char* to, std::size_t size)
 {
-    pollfd p{fd, events, 0};
+    return SSL_read(tls, to, static_cast<int>(std::min<std::size_t>(size, 1 << 20)));
+}
+int tlsWrite(TlsSession* tls, const char* from, std::size_t size)
+{
+    return SSL_write(tls, from, static_cast<int>(std::min<std::size_t>(size, 1 << 20)));
+}
+bool tlsPending(TlsSession* tls)
+{
+    return tls && SSL_pending(tls) > 0;
+}
+#else
+struct TlsSession;
+int tlsRead(TlsSession*, char*, std::size_t)
+{
+    return -1;
+}
+int tlsWrite(TlsSession*, const char*, std::size_t)
+{
+    return -1;
+}
+bool tlsPending(TlsSession*)
+{
+    return false;
+}
+#endif
+
+// The few socket calls that differ between Winsock and POSIX.
+#ifdef _WIN32
+int pollSockets(pollfd* p, unsigned long count, int timeoutMs)
+{
+    return WSAPoll(p, count, timeoutMs);
+}
+bool interrupted()
+{
+    return false;
+}
+ssize_t receiveSome(socket_t sock, char* to, std::size_t size)
+{
+    return ::recv(sock, to, static_cast<int>(std::min<std::size_t>(size, 1 << 30)), 0);
+}
+ssize_t sendSome(socket_t sock, const char* from, std::size_t size)
+{
+    return ::send(sock, from, static_cast<int>(std::min<std::size_t>(size, 1 << 30)), 0);
+}
+void setSocketTimeouts(socket_t sock, std::chrono::milliseconds timeout)
+{
+    const DWORD ms = static_cast<DWORD>(timeout.count());
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+// Winsock's SO_REUSEADDR would let a second server take a port that is listened on; this forbids it.
+void setPortOptions(socket_t sock)
+{
+    const BOOL yes = TRUE;
+    ::setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+}
+void closeSocket(socket_t sock)
+{
+    ::shutdown(sock, SD_BOTH);
+    ::closesocket(sock);
+}
+#else
+int pollSockets(pollfd* p, nfds_t count, int timeoutMs)
+{
+    return ::poll(p, count, timeoutMs);
+}
+bool interrupted()
+{
+    return errno == EINTR;
+}
+ssize_t receiveSome(socket_t sock, char* to, std::size_t size)
+{
+    return ::recv(sock, to, size, 0);
+}
+ssize_t sendSome(socket_t sock, const char* from, std::size_t size)
+{
+    return ::send(sock, from, size, MSG_NOSIGNAL);
+}
+void setSocketTimeouts(socket_t sock, std::chrono::milliseconds timeout)
+{
+    timeval tv{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>((timeout.count() % 1000) * 1000)};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+// The port may be bound again while old connections linger, never shared with a listening server.
+void setPortOptions(socket_t sock)
+{
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+void closeSocket(socket_t sock)
+{
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+}
+#endif
+
+int pollFor(socket_t sock, short events, std::chrono::milliseconds timeout)
+{
+    pollfd p{};
+    p.fd = sock;
+    p.events = events;
     int rc;
     do {
-        rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
-    } while (rc < 0 && errno == EINTR);
+        rc = pollSockets(&p, 1, static_cast<int>(timeout.count()));
+    } while (rc < 0 && interrupted());
     if (rc <= 0) {
         return 0;
     }
@@ -35,7 +148,8 @@ int pollFor(int fd, short events, std::chrono::milliseconds timeout)
 // time); while tapping, every byte handed out is copied to the tap as well.
 class TapStream final : public httplib::Stream {
 public:
-    TapStream(int fd, SSL* ssl, std::chrono::milliseconds readTimeout, std::chrono::milliseconds writeTimeout)
+    TapStream(socket_t fd, TlsSession* ssl, std::chrono::milliseconds readTimeout,
+              std::chrono::milliseconds writeTimeout)
         : m_fd(fd), m_ssl(ssl), m_readTimeout(readTimeout), m_writeTimeout(writeTimeout)
     {
     }
@@ -54,8 +168,8 @@ public:
             if (!waitReadable(m_readTimeout)) {
                 return -1;
             }
-            const ssize_t n = m_ssl ? SSL_read(m_ssl, m_buffer.data(), static_cast<int>(m_buffer.size()))
-                                    : ::recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
+            const ssize_t n = m_ssl ? tlsRead(m_ssl, m_buffer.data(), m_buffer.size())
+                                    : receiveSome(m_fd, m_buffer.data(), m_buffer.size());
             if (n <= 0) {
                 return n < 0 ? -1 : 0;
             }
@@ -77,10 +191,10 @@ public:
             return -1;
         }
         if (m_ssl) {
-            const int n = SSL_write(m_ssl, ptr, static_cast<int>(std::min<std::size_t>(size, 1 << 20)));
+            const int n = tlsWrite(m_ssl, ptr, size);
             return n > 0 ? n : -1;
         }
-        return ::send(m_fd, ptr, size, MSG_NOSIGNAL);
+        return sendSome(m_fd, ptr, size);
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override { address(true, ip, port); }
@@ -114,10 +228,10 @@ public:
     }
 
 private:
-    bool buffered() const { return m_begin < m_end || (m_ssl && SSL_pending(m_ssl) > 0); }
+    bool buffered() const { return m_begin < m_end || tlsPending(m_ssl); }
     bool waitReadable(std::chrono::milliseconds timeout) const
     {
-        return (m_ssl && SSL_pending(m_ssl) > 0) || pollFor(m_fd, POLLIN, timeout) != 0;
+        return tlsPending(m_ssl) || pollFor(m_fd, POLLIN, timeout) != 0;
     }
     void address(bool remote, std::string& ip, int& port) const
     {
@@ -136,8 +250,8 @@ private:
         }
     }
 
-    int m_fd;
-    SSL* m_ssl;
+    socket_t m_fd;
+    TlsSession* m_ssl;
     std::chrono::milliseconds m_readTimeout;
     std::chrono::milliseconds m_writeTimeout;
     std::array<char, 64 * 1024> m_buffer{};
@@ -154,26 +268,27 @@ std::chrono::milliseconds toDuration(time_t sec, time_t usec)
 
 } // namespace
 
-TapServer::TapServer(SSL_CTX* tls) : m_tls(tls)
+TapServer::TapServer(ssl_ctx_st* tls) : m_tls(tls)
 {
+#if MTH_SANDBOX_TLS
     if (m_tls) {
         SSL_CTX_up_ref(m_tls);
     }
-    // SO_REUSEADDR only: the library's default also sets SO_REUSEPORT, which would let a second sandbox
-    // share a busy port silently instead of reporting it.
-    set_socket_options([](socket_t sock) {
-        const int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
+#endif
+    // Not the library's default, which also sets SO_REUSEPORT (or Winsock's SO_REUSEADDR): that would let
+    // a second sandbox share a busy port silently instead of reporting it.
+    set_socket_options(setPortOptions);
     // Requests that never get a reply hold a thread each until the server stops.
     new_task_queue = [] { return new httplib::ThreadPool(16); };
 }
 
 TapServer::~TapServer()
 {
+#if MTH_SANDBOX_TLS
     if (m_tls) {
         SSL_CTX_free(m_tls);
     }
+#endif
 }
 
 const ConnectionInfo* TapServer::currentConnection()
@@ -186,17 +301,16 @@ bool TapServer::process_and_close_socket(socket_t sock)
     const auto readTimeout = toDuration(read_timeout_sec_, read_timeout_usec_);
     const auto writeTimeout = toDuration(write_timeout_sec_, write_timeout_usec_);
     // Bounds the blocking TLS calls too (handshake, a record that arrives in pieces).
-    timeval tv{static_cast<time_t>(readTimeout.count() / 1000),
-               static_cast<suseconds_t>((readTimeout.count() % 1000) * 1000)};
-    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    setSocketTimeouts(sock, readTimeout);
 
-    SSL* ssl = nullptr;
+    TlsSession* ssl = nullptr;
     bool ok = true;
+#if MTH_SANDBOX_TLS
     if (m_tls) {
         ssl = SSL_new(m_tls);
         ok = ssl && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1;
     }
+#endif
     bool result = false;
     if (ok) {
         TapStream stream(sock, ssl, readTimeout, writeTimeout);
@@ -218,15 +332,18 @@ bool TapServer::process_and_close_socket(socket_t sock)
             }
         }
         t_connection = nullptr;
+#if MTH_SANDBOX_TLS
         if (ssl) {
             SSL_shutdown(ssl);
         }
+#endif
     }
+#if MTH_SANDBOX_TLS
     if (ssl) {
         SSL_free(ssl);
     }
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
+#endif
+    closeSocket(sock);
     return result;
 }
 

@@ -7,11 +7,12 @@
 
 #include <httplib.h>
 
-#include <openssl/ssl.h>
-
 #include <atomic>
 #include <chrono>
 #include <string>
+
+// The TLS library's context (its SSL_CTX); TLS is built in where MTH_SANDBOX_TLS is set.
+struct ssl_ctx_st;
 
 namespace sandbox::detail {
 
@@ -26,7 +27,7 @@ struct ConnectionInfo {
 class TapServer final : public httplib::Server {
 public:
     // `tls` may be null (plain HTTP); the server takes a reference on it.
-    explicit TapServer(SSL_CTX* tls);
+    explicit TapServer(ssl_ctx_st* tls);
     ~TapServer() override;
     TapServer(const TapServer&) = delete;
     TapServer& operator=(const TapServer&) = delete;
@@ -37,7 +38,7 @@ public:
 private:
     bool process_and_close_socket(socket_t sock) override;
 
-    SSL_CTX* m_tls = nullptr;
+    ssl_ctx_st* m_tls = nullptr;
     std::atomic<int> m_connections{0};
 };
 

@@ -169,6 +169,16 @@ struct ProcessResult {
     QStringList err;
 };
 
+// A Windows program's text streams end their lines with CR LF; a lone CR (a progress line) is kept.
+QStringList linesOf(const QByteArray& output)
+{
+    QString text = QString::fromUtf8(output);
+#ifdef _WIN32
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+    return text.split(u'\n');
+}
+
 ProcessResult runConsole(const QStringList& arguments)
 {
     QProcess process;
@@ -181,8 +191,8 @@ ProcessResult runConsole(const QStringList& arguments)
     EXPECT_TRUE(process.waitForFinished(120000));
     ProcessResult result;
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
-    result.err = QString::fromUtf8(process.readAllStandardError()).split(u'\n');
+    result.out = linesOf(process.readAllStandardOutput());
+    result.err = linesOf(process.readAllStandardError());
     return result;
 }
 

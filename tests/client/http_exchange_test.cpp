@@ -168,6 +168,9 @@ TEST_F(HttpExchangeTest, lineBreakInToken_refusedBeforeAnythingIsSent)
 
 TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
 {
+    if (!sandbox::httpsAvailable()) {
+        GTEST_SKIP() << kNoHttpsSandbox;
+    }
     const TestCertificates& certs = testCertificates();
     ASSERT_TRUE(certs.error.empty()) << certs.error;
     struct Case {
@@ -205,6 +208,9 @@ TEST_F(HttpExchangeTest, https_verifiesChainAndHostName)
 // its method and body.
 TEST_F(HttpExchangeTest, redirectFromHttpsToHttp_isRefusedForGetAndPost)
 {
+    if (!sandbox::httpsAvailable()) {
+        GTEST_SKIP() << kNoHttpsSandbox;
+    }
     const TestCertificates& certs = testCertificates();
     ASSERT_TRUE(certs.error.empty()) << certs.error;
     sandbox::Options options;

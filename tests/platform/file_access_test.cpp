@@ -34,3 +34,14 @@ TEST(FileAccess, restrictToOwner_missingFile_fails)
     QTemporaryDir dir;
     EXPECT_FALSE(platform::restrictToOwner(dir.filePath(QStringLiteral("missing.json"))));
 }
+
+#ifdef _WIN32
+// The access list names the user by these bytes: they must be one whole, valid SID.
+TEST(FileAccess, currentUserSid_isOneWholeValidSid)
+{
+    std::vector<unsigned char> sid = platform::currentUserSid();
+    ASSERT_FALSE(sid.empty());
+    EXPECT_TRUE(IsValidSid(sid.data()));
+    EXPECT_EQ(GetLengthSid(sid.data()), sid.size());
+}
+#endif

@@ -7,6 +7,8 @@
 #include <QString>
 
 #ifdef _WIN32
+#include "platform/file_access.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
@@ -28,20 +30,11 @@ inline bool accessListsKept()
 
 inline bool isOwnerOnly(const QString& path)
 {
-    std::vector<unsigned char> userBuffer;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    std::vector<unsigned char> userSid = platform::currentUserSid();
+    if (userSid.empty()) {
         return false;
     }
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    userBuffer.resize(size);
-    const bool gotUser = size > 0 && GetTokenInformation(token, TokenUser, userBuffer.data(), size, &size);
-    CloseHandle(token);
-    if (!gotUser) {
-        return false;
-    }
-    const PSID user = reinterpret_cast<TOKEN_USER*>(userBuffer.data())->User.Sid;
+    const PSID user = userSid.data();
 
     std::wstring name = path.toStdWString();
     PACL acl = nullptr;

@@ -17,6 +17,10 @@
 
 namespace testing_support {
 
+// HTTPS cases need a sandbox that serves TLS and the openssl command for their certificates; the Windows
+// build has neither (no TLS library for MinGW), so they are skipped there with this reason.
+inline constexpr const char* kNoHttpsSandbox = "this build's sandbox serves plain HTTP only (no TLS library for MinGW)";
+
 inline std::u16string u16(std::string_view utf8)
 {
     return json::Utf8ToUtf16(utf8);
