@@ -277,6 +277,14 @@ struct Reply {
     std::string contentType = std::string(kJsonType);
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    // A table's reply, served from where the scenario keeps it instead of from `body`: a copy per request
+    // made the sandbox, not the client, the slow end of a large table's fetch.
+    std::shared_ptr<const std::string> keptBody = nullptr;
+
+    std::shared_ptr<const std::string> takeBody()
+    {
+        return keptBody ? std::move(keptBody) : std::make_shared<const std::string>(std::move(body));
+    }
 };
 
 #if MTH_SANDBOX_TLS
@@ -406,7 +414,7 @@ struct Sandbox::State {
         if (!reply) {
             return {404, std::string(kJsonType), localMessage("Layanan tidak ditemukan: " + name), {}};
         }
-        return {200, std::string(kJsonType), **reply, {}};
+        return {200, std::string(kJsonType), {}, {}, *reply};
     }
 
     Reply serveRegional(const Scenario& s, const Target& t, const RecordedRequest& r, const std::string& body)
@@ -704,7 +712,7 @@ struct Sandbox::State {
                 }
             }
             if (faulty && s.dropMidReply) {
-                auto full = std::make_shared<const std::string>(std::move(reply.body));
+                auto full = reply.takeBody();
                 res.status = reply.status;
                 res.set_content_provider(
                     full->size(), reply.contentType,
@@ -718,7 +726,7 @@ struct Sandbox::State {
                     });
                 reply.status = -1;
             } else if (faulty && s.dripEvery.count() > 0) {
-                auto full = std::make_shared<const std::string>(std::move(reply.body));
+                auto full = reply.takeBody();
                 res.status = reply.status;
                 res.set_content_provider(full->size(), reply.contentType,
                                          [this, full, every = s.dripEvery,
@@ -738,7 +746,15 @@ struct Sandbox::State {
             for (const auto& [name, value] : reply.headers) {
                 res.set_header(name, value);
             }
-            res.set_content(std::move(reply.body), reply.contentType);
+            if (reply.keptBody) {
+                auto kept = reply.takeBody();
+                res.set_content_provider(kept->size(), reply.contentType,
+                                         [kept](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                             return sink.write(kept->data() + offset, length);
+                                         });
+            } else {
+                res.set_content(std::move(reply.body), reply.contentType);
+            }
         } else if (res.status < 0) {
             res.status = 200;
         }
