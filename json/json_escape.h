@@ -20,4 +20,29 @@ constexpr int hexDigitValue(char32_t c) noexcept
                                     : -1;
 }
 
+// The unit that a backslash and `letter` stand for inside a JSON string, for the single-letter escapes
+// (\" \\ \/ \' \b \f \n \r \t); -1 for any other letter, \u included.
+constexpr int singleLetterEscape(char32_t letter) noexcept
+{
+    switch (letter) {
+    case U'"':
+    case U'\\':
+    case U'/':
+    case U'\'':
+        return static_cast<int>(letter);
+    case U'b':
+        return 0x08;
+    case U'f':
+        return 0x0C;
+    case U'n':
+        return 0x0A;
+    case U'r':
+        return 0x0D;
+    case U't':
+        return 0x09;
+    default:
+        return -1;
+    }
+}
+
 } // namespace json

@@ -13,10 +13,8 @@
 #include "json/tree_builder.h"
 
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <stdexcept>
-#include <unordered_set>
 #include <vector>
 
 namespace json::detail {
@@ -77,9 +75,6 @@ public:
 
 private:
     using Unit = typename Source::Unit;
-    using NameSet = std::unordered_set<const KeyRep*>;
-    // Below this many members a scan of the names read so far finds a duplicate fastest.
-    static constexpr std::size_t kScannedNames = 64;
 
     static constexpr AsciiSet kFillerStarts{'\r', '\n', '\t', ' ', '(', ')', '/', '*'};
     using Blanks = CharSet<'\r', '\n', '\t', ' '>;
@@ -125,8 +120,7 @@ private:
     // Hands the arena over to the root of the tree just read, and starts afresh.
     Arena takeArena();
     // Stores a member; `checked` says that its name is known to differ from the names stored before it.
-    void storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked, Key&& key,
-                     JsonValue&& value);
+    void storeMember(MemberNames& names, bool checked, Key&& key, JsonValue&& value);
     // The names of the last object read at a depth, in order.
     std::vector<Key>& lastNamesAt(int depth);
     // Runs one member's or element's read; a raised failure (or exhausted memory) becomes pending.
@@ -326,53 +320,31 @@ void LenientReader<Source>::readEscape()
         return;
     }
     const char16_t e = m_src.peek();
-    char16_t unit = 0;
-    switch (e) {
-    case u'"':
-    case u'\\':
-    case u'/':
-    case u'\'':
-        unit = e;
-        break;
-    case u'b':
-        unit = 0x08;
-        break;
-    case u'f':
-        unit = 0x0C;
-        break;
-    case u'n':
-        unit = 0x0A;
-        break;
-    case u'r':
-        unit = 0x0D;
-        break;
-    case u't':
-        unit = 0x09;
-        break;
-    case u'u': {
-        // The hexadecimal digits at the start of the next four characters; the four are skipped whatever
-        // they hold.
-        m_src.advance();
-        std::uint32_t value = 0;
-        bool inDigits = true;
-        for (int k = 0; k < 4 && !m_src.atEnd(); ++k) {
-            const char16_t h = m_src.peek();
-            const int digit = hexDigitValue(h);
-            inDigits = inDigits && digit >= 0;
-            if (inDigits) {
-                value = value * 16 + static_cast<std::uint32_t>(digit);
-            }
-            m_src.advance();
-        }
-        const char16_t decoded = static_cast<char16_t>(value);
+    if (const int unit = singleLetterEscape(e); unit >= 0) {
+        const auto decoded = static_cast<char16_t>(unit);
         m_text.Append({&decoded, 1});
+        m_src.advance();
         return;
     }
-    default:
+    if (e != u'u') {
         return; // the character is then read as an ordinary one
     }
-    m_text.Append({&unit, 1});
+    // The hexadecimal digits at the start of the next four characters; the four are skipped whatever
+    // they hold.
     m_src.advance();
+    std::uint32_t value = 0;
+    bool inDigits = true;
+    for (int k = 0; k < 4 && !m_src.atEnd(); ++k) {
+        const char16_t h = m_src.peek();
+        const int digit = hexDigitValue(h);
+        inDigits = inDigits && digit >= 0;
+        if (inDigits) {
+            value = value * 16 + static_cast<std::uint32_t>(digit);
+        }
+        m_src.advance();
+    }
+    const char16_t decoded = static_cast<char16_t>(value);
+    m_text.Append({&decoded, 1});
 }
 
 template <class Source>
@@ -548,28 +520,10 @@ void LenientReader<Source>::readGuarded(Read&& read)
 }
 
 template <class Source>
-void LenientReader<Source>::storeMember(std::size_t start, std::unique_ptr<NameSet>& names, bool checked,
-                                        Key&& key, JsonValue&& value)
+void LenientReader<Source>::storeMember(MemberNames& names, bool checked, Key&& key, JsonValue&& value)
 {
-    const KeyRep* rep = TreeBuilder::rep(key);
-    if (checked && names == nullptr) {
-        // Nothing to do: the set of names is only built for an object whose names need checking.
-    } else if (names == nullptr && m_members.size() - start < kScannedNames) {
-        for (std::size_t i = start; i < m_members.size(); ++i) {
-            if (TreeBuilder::rep(m_members[i]) == rep) {
-                throw RaisedFailure{kDuplicateName};
-            }
-        }
-    } else {
-        if (names == nullptr) {
-            names = std::make_unique<NameSet>();
-            for (std::size_t i = start; i < m_members.size(); ++i) {
-                names->insert(TreeBuilder::rep(m_members[i]));
-            }
-        }
-        if (!names->insert(rep).second) {
-            throw RaisedFailure{kDuplicateName};
-        }
+    if (!checked && !names.isNew(m_members, TreeBuilder::rep(key))) {
+        throw RaisedFailure{kDuplicateName};
     }
     m_members.emplace_back(std::move(key), std::move(value));
 }
@@ -579,7 +533,7 @@ JsonValue LenientReader<Source>::readObject(int depth)
 {
     const std::size_t start = m_members.size();
     ScratchGuard<JsonMember> guard{m_members, start};
-    std::unique_ptr<NameSet> names;
+    MemberNames names(start);
     bool allAsBefore = true;
     skipFiller();
     if (!at(u'{')) {
@@ -614,7 +568,7 @@ JsonValue LenientReader<Source>::readObject(int depth)
         readGuarded([&] {
             std::u16string_view ignoredLiteral;
             JsonValue value = readValue(depth, ignoredLiteral);
-            storeMember(start, names, allAsBefore, std::move(key), std::move(value));
+            storeMember(names, allAsBefore, std::move(key), std::move(value));
             stored = true;
         });
         if (stored && !asExpected) {

@@ -1,5 +1,6 @@
 #include "json/plain_reader.h"
 
+#include "json/json_escape.h"
 #include "json/lenient_reader.h"
 #include "json/parse_state.h"
 #include "json/tree_builder.h"
@@ -9,11 +10,9 @@
 #include <bit>
 #include <functional>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace json::detail {
@@ -110,7 +109,6 @@ private:
         const Byte* bytes;
         std::size_t size;
     };
-    using NameSet = std::unordered_set<const KeyRep*>;
     // Objects of one depth stored under one member name: their names usually repeat. The depth keeps an
     // object's expected names from being replaced by those of an object inside it stored under the same
     // name while it is being read.
@@ -128,8 +126,6 @@ private:
     // The lenient reader gathers a string with escapes in a builder of at most 2^31 - 1 bytes and fails
     // past it; strings anywhere near that long are left to it.
     static constexpr std::size_t kLongestEscapedString = std::size_t{1} << 29;
-    // Below this many members a scan of the names read so far finds a duplicate fastest.
-    static constexpr std::size_t kScannedNames = 64;
 
     bool at(char c) const noexcept { return m_p < m_end && *m_p == static_cast<Byte>(c); }
     bool opensContainer() const noexcept { return at('{') || at('['); }
@@ -168,7 +164,6 @@ private:
 
     // The UTF-16 units of bytes without escapes, in m_decoded (whose room is reused).
     std::u16string_view decoded(const Byte* begin, const Byte* end, bool ascii);
-    void checkUnique(std::size_t start, std::unique_ptr<NameSet>& names, const Key& key);
     JsonValue objectFrom(std::size_t start, int depth);
     JsonValue arrayFrom(std::size_t start, int depth);
 
@@ -225,13 +220,13 @@ JsonValue PlainReader::readObject(int depth, const KeyRep* name)
     // place, the names are known to be distinct, as that object's were.
     std::vector<ExpectedName>& last = m_lastNames[Shape{depth, name}];
     bool allAsBefore = true;
-    std::unique_ptr<NameSet> names;
+    MemberNames names(start);
     for (std::size_t position = 0;; ++position) {
         bool asExpected = false;
         Key key = readName(last, position, asExpected);
         allAsBefore = allAsBefore && asExpected;
-        if (!allAsBefore) {
-            checkUnique(start, names, key);
+        if (!allAsBefore && !names.isNew(m_members, TreeBuilder::rep(key))) {
+            throw NotPlain{};
         }
         skipBlanks();
         if (opensContainer()) {
@@ -314,28 +309,6 @@ Key PlainReader::readName(std::vector<ExpectedName>& last, std::size_t position,
     return key;
 }
 
-void PlainReader::checkUnique(std::size_t start, std::unique_ptr<NameSet>& names, const Key& key)
-{
-    const KeyRep* rep = TreeBuilder::rep(key);
-    if (names == nullptr && m_members.size() - start < kScannedNames) {
-        for (std::size_t i = start; i < m_members.size(); ++i) {
-            if (TreeBuilder::rep(m_members[i]) == rep) {
-                throw NotPlain{};
-            }
-        }
-        return;
-    }
-    if (names == nullptr) {
-        names = std::make_unique<NameSet>();
-        for (std::size_t i = start; i < m_members.size(); ++i) {
-            names->insert(TreeBuilder::rep(m_members[i]));
-        }
-    }
-    if (!names->insert(rep).second) {
-        throw NotPlain{};
-    }
-}
-
 JsonValue PlainReader::readString()
 {
     const Byte* begin = ++m_p;
@@ -382,29 +355,9 @@ void PlainReader::appendEscape()
         throw NotPlain{};
     }
     char16_t unit = 0;
-    switch (*m_p) {
-    case '"':
-    case '\\':
-    case '/':
-    case '\'':
-        unit = *m_p;
-        break;
-    case 'b':
-        unit = 0x08;
-        break;
-    case 'f':
-        unit = 0x0C;
-        break;
-    case 'n':
-        unit = 0x0A;
-        break;
-    case 'r':
-        unit = 0x0D;
-        break;
-    case 't':
-        unit = 0x09;
-        break;
-    case 'u':
+    if (const int letter = singleLetterEscape(*m_p); letter >= 0) {
+        unit = static_cast<char16_t>(letter);
+    } else if (*m_p == 'u') {
         // Exactly four hexadecimal digits; the lenient reader reads anything shorter its own way.
         if (m_end - m_p < 5) {
             throw NotPlain{};
@@ -417,8 +370,7 @@ void PlainReader::appendEscape()
             unit = static_cast<char16_t>(unit * 16 + digit);
         }
         m_p += 4;
-        break;
-    default:
+    } else {
         throw NotPlain{};
     }
     m_text += unit;

@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <new>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 namespace json::detail {
@@ -139,5 +141,35 @@ JsonValue TreeBuilder::makeString(Arena* arena, const Unit* units, std::size_t l
 {
     return makeStringWith(arena, length, [&](char16_t* out) { std::copy_n(units, length, out); });
 }
+
+// The names of an object being read, whose members lie in a scratch stack from `start` on: tells a new
+// name from one already stored. Names are interned, so the same name is the same pointer. Below
+// kScannedNames members a scan finds a duplicate fastest; past it a set of the names is built once.
+class MemberNames final {
+public:
+    explicit MemberNames(std::size_t start) noexcept : m_start(start) {}
+
+    // Whether `rep` is none of the names of members[start...]; it is then counted as stored.
+    bool isNew(const std::vector<JsonMember>& members, const KeyRep* rep)
+    {
+        if (m_set == nullptr && members.size() - m_start < kScannedNames) {
+            return std::none_of(members.begin() + static_cast<std::ptrdiff_t>(m_start), members.end(),
+                                [rep](const JsonMember& member) { return TreeBuilder::rep(member) == rep; });
+        }
+        if (m_set == nullptr) {
+            m_set = std::make_unique<std::unordered_set<const KeyRep*>>();
+            for (std::size_t i = m_start; i < members.size(); ++i) {
+                m_set->insert(TreeBuilder::rep(members[i]));
+            }
+        }
+        return m_set->insert(rep).second;
+    }
+
+private:
+    static constexpr std::size_t kScannedNames = 64;
+
+    std::size_t m_start;
+    std::unique_ptr<std::unordered_set<const KeyRep*>> m_set;
+};
 
 } // namespace json::detail
