@@ -23,8 +23,12 @@ namespace {
 // cannot make the program ask for memory it will never use; beyond it the buffer grows as they come.
 constexpr qint64 kLargestReservation = qint64(64) << 20;
 // Reply data is taken from Qt's buffer at most this much per event-loop turn: when the loop fell
-// behind a fast sender, tens of megabytes can be waiting, and copying them in one go would stall it.
+// behind a fast sender, megabytes can be waiting, and copying them in one go would stall it.
 constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
+// Qt stops reading from the network while this much waits to be read: otherwise a fast sender piles
+// up its data in Qt's buffers beside the body, without bound, and when memory runs out it runs out
+// there, where nothing can catch it.
+constexpr qint64 kReadBuffer = 4 * kLargestReadPerTurn;
 
 std::u16string decimal(std::int64_t value)
 {
@@ -220,6 +224,7 @@ void HttpRequest::sendTo(const QUrl& url)
     } else {
         m_reply = m_manager->sendCustomRequest(request, m_method);
     }
+    m_reply->setReadBufferSize(kReadBuffer);
     connectReply();
     arm(Phase::Resolve);
 }
