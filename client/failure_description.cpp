@@ -71,6 +71,13 @@ std::u16string describeFailure(FailureKind kind, const ServiceAddress& where, st
         return service + u" menutup koneksi tanpa memberi balasan.";
     case FailureKind::ConnectionDropped:
         return u"Koneksi dengan " + service + u" terputus di tengah jalan.";
+    case FailureKind::RedirectElsewhere:
+        return service + u" mengalihkan permintaan ke alamat lain (" + std::u16string(detail) +
+               u"); pengalihan itu tidak diikuti.";
+    case FailureKind::ReplyTooLarge:
+        return u"Balasan dari " + service + u" terlalu besar.";
+    case FailureKind::OutOfMemory:
+        return u"Balasan dari " + service + u" tidak dapat diterima: " + std::u16string(kOutOfMemory) + u".";
     case FailureKind::HeaderRefused:
         return u"Permintaan ke " + service + u" tidak dikirim: header " + headerName(detail) +
                u" berisi baris baru atau karakter NUL.";

@@ -21,8 +21,12 @@ struct ServiceAddress {
     std::u16string address; // as the operator configured it, e.g. "http://127.0.0.1:5774"
 };
 
+// Why a table failed when memory ran out while it was fetched, counted or uploaded.
+inline constexpr char16_t kOutOfMemory[] = u"memori tidak cukup";
+
 // `detail` is the request's technical description; it is quoted where the kind alone says too little
-// (a TLS or other failure, the refused header's name, the invalid address).
+// (a TLS or other failure, the refused header's name, the invalid address). For a redirect to another
+// origin it is the address the redirect pointed to.
 std::u16string describeFailure(platform::FailureKind kind, const ServiceAddress& where, std::u16string_view detail);
 
 } // namespace client

@@ -93,7 +93,7 @@ Client::Reply Client::failed(platform::FailureKind kind, std::u16string_view url
     } else if (startsWithBase(url, m_settings.serverBase)) {
         where.address = m_settings.serverBase;
     }
-    return {{}, {}, describeFailure(kind, where, detail)};
+    return {{}, {}, describeFailure(kind, where, detail), 0, kind};
 }
 
 void Client::cancelAll()
@@ -106,7 +106,8 @@ void Client::cancelAll()
 }
 
 Client::Reply Client::exchange(std::u16string_view method, std::u16string_view url,
-                               std::optional<std::u16string_view> token, std::optional<QByteArrayList> body)
+                               std::optional<std::u16string_view> token, std::optional<QByteArrayList> body,
+                               ReplySize size)
 {
     if (m_cancelled) {
         return failed(platform::FailureKind::Canceled, url, {});
@@ -119,6 +120,9 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     request.setTimeouts(t.resolve, t.connect, t.send, t.receive);
     request.setTransferRateFloor(t.rateFloorBytes, t.rateWindow);
     request.setExtraCaCertificates(m_extraCa);
+    if (size == ReplySize::Limited) {
+        request.setReplyLimit(m_settings.largestReply);
+    }
     request.Open(method, url, true);
     if (m_progressObserver) {
         m_progressObserver({url, 0, 0});
@@ -147,7 +151,11 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     m_inFlight.erase(std::find(m_inFlight.begin(), m_inFlight.end(), &request));
 
     if (status == platform::WaitStatus::Failed) {
-        return failed(request.failureKind(), url, request.failure());
+        // A redirect that was not followed is told by where it pointed.
+        const std::u16string& detail = request.failureKind() == platform::FailureKind::RedirectElsewhere
+                                           ? request.redirectTarget()
+                                           : request.failure();
+        return failed(request.failureKind(), url, detail);
     }
     return {request.takeResponseBody(), request.responseCharset(), {}, request.status()};
 }

@@ -43,6 +43,8 @@ std::u16string defaultServerBase();
 inline constexpr char16_t kDefaultLocalBase[] = u"http://127.0.0.1:5774";
 // The longest time an exchange goes without processing events.
 inline constexpr std::chrono::milliseconds kWaitSlice{50};
+// The largest reply, in bytes, of any request but a table's fetch.
+inline constexpr std::int64_t kLargestReply = std::int64_t(16) << 20;
 
 // What each request may take, phase by phase (see platform/http_request.h; zero waits without limit).
 struct Timeouts {
@@ -70,6 +72,8 @@ struct ClientSettings {
     // A PEM file of CA certificates trusted for HTTPS besides the system's; empty for none.
     std::u16string caFile;
     Timeouts timeouts;
+    // A longer reply fails its exchange ("Balasan dari ... terlalu besar"); a table's fetch has no limit.
+    std::int64_t largestReply = kLargestReply;
 };
 
 class Client final {
@@ -91,7 +95,9 @@ public:
     // is sent as UTF-8. Returns the reply body decoded as its charset says (UTF-8 when it names none),
     // whatever the status, or "Error: " + a description of the transport failure in Indonesian that
     // names the service (the local Murenta service when the address starts with the local base, else
-    // the Tervalis server) with its address, and the cause (see client/failure_description.h).
+    // the Tervalis server) with its address, and the cause (see client/failure_description.h). A reply
+    // beyond the settings' largestReply is such a failure, and so is a redirect to another origin (no
+    // redirect leaves the scheme, host and port it was sent to, with the token or a password).
     std::u16string HttpExchange(std::u16string_view method, std::u16string_view url,
                                 std::optional<std::u16string_view> token = std::nullopt,
                                 std::optional<std::u16string_view> body = std::nullopt);
@@ -99,7 +105,8 @@ public:
     // GET server + "/api_api/ambil_seting/" + key; the reply unchanged.
     std::u16string GetSetting(std::u16string_view key);
 
-    // GET local + "/WebService/" + endpoint + "?npsn=" + npsn with the token; the reply unchanged.
+    // GET local + "/WebService/" + endpoint + "?npsn=" + npsn with the token; the reply unchanged, of
+    // any size.
     std::u16string GetLocalData(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // Whether the user name (spaces at either end ignored) belongs to a user with the role "Operator
     // Sekolah" in the local user list: "valid", keeping that user's password as OperatorPassword (the
@@ -118,7 +125,8 @@ public:
     // word "message", else "gagal" (also for any transport failure of the fetch). Sets LastRowCount. The
     // reply is read on a worker thread, its row count parsed while the upload runs, so no wait keeps
     // events from being processed however large the table; the upload body is the reply's bytes exactly,
-    // whatever they are.
+    // whatever they are. The table's reply has no size limit; when memory runs out fetching, reading or
+    // uploading it, the table fails ("gagal", or the upload's "Error: " text) and LastTableFailure says so.
     std::u16string SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // POST server + "/api_api/kirim_data/" + npsn + "/" + endpoint with {"data_json":<data>}, the data
     // inserted as it is; the reply unchanged.
@@ -135,6 +143,9 @@ public:
     // rounded half to even, or a text of digits), 0 when it is anything else, the fetch failed, or
     // cancelAll came before the count was read.
     std::int64_t LastRowCount() const { return m_lastRowCount; }
+    // Why the table SendTable handled last failed, where its answer does not say: "memori tidak cukup"
+    // (kOutOfMemory) when memory ran out; empty otherwise.
+    const std::u16string& LastTableFailure() const { return m_lastTableFailure; }
 
     // Ends the exchange in flight at once and refuses every later one: they all give "Error: " + the
     // cancelled-request description. For closing the program mid-request.
@@ -148,18 +159,22 @@ public:
     }
 
 private:
+    // Only a table's fetch takes a reply of any size.
+    enum class ReplySize { Limited, Unlimited };
+
     struct Reply {
         QByteArray body;
         QByteArray charset;
         std::u16string failure; // empty when a reply arrived
         int status = 0;         // the HTTP status of a reply that arrived
+        platform::FailureKind failureKind{};
         bool ok() const { return failure.empty(); }
         bool hasSuccessStatus() const { return status >= 200 && status < 300; }
         std::u16string text() const;
     };
 
     Reply exchange(std::u16string_view method, std::u16string_view url, std::optional<std::u16string_view> token,
-                   std::optional<QByteArrayList> body);
+                   std::optional<QByteArrayList> body, ReplySize size = ReplySize::Limited);
     Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
     // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first
     // (or the application is quitting, which cancels all).
@@ -167,6 +182,8 @@ private:
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
     Reply failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const;
+    // SendTable's answer for a table that did not fit in memory.
+    std::u16string outOfMemory();
 
     ClientSettings m_settings;
     platform::Dialogs& m_dialogs;
@@ -177,6 +194,7 @@ private:
     std::function<void(const TransferProgress&)> m_progressObserver;
     std::u16string m_operatorPassword;
     std::int64_t m_lastRowCount = 0;
+    std::u16string m_lastTableFailure;
 };
 
 } // namespace client

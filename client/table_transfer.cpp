@@ -1,5 +1,6 @@
 #include "client/http_exchange.h"
 
+#include "client/failure_description.h"
 #include "client/request_text.h"
 #include "platform/http_request.h"
 #include "platform/qt_text.h"
@@ -12,6 +13,8 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <new>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -72,11 +75,15 @@ std::u16string summaryStatusFailure(int status)
 }
 
 // What the table reply says about sending it: whether it holds "results" and is uploaded, else what
-// SendTable answers instead.
+// SendTable answers instead; or that it could not be read for want of memory.
 struct TableVerdict {
     bool upload = false;
     std::u16string answer;
+    bool outOfMemory = false;
 };
+
+// A table's row count, or nothing when memory ran out while it was read.
+using RowCount = std::optional<std::int64_t>;
 
 // The verdict on a table's text, in its bytes or decoded: the word is the same in both.
 template <typename Char>
@@ -94,9 +101,9 @@ TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results,
 // table reply, so its reading stops there instead of building the whole tree. The table is read
 // in the bytes it came in whenever they are UTF-8; only another charset, or bytes that are not
 // well-formed, are read as decoded text. Owns everything it reads, so the UI thread may stop waiting
-// for it at any time.
+// for it at any time. Never throws: what it could not do is in the results.
 void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict> verdict,
-                  std::promise<std::int64_t> rows)
+                  std::promise<RowCount> rows) noexcept
 {
     bool judged = false;
     const auto judge = [&](TableVerdict found) {
@@ -120,10 +127,12 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
             }
         }
     } catch (...) {
+        // Reading a table throws only when memory runs out (an allocation, or a text longer than a string
+        // can hold); everything it held is released by now.
         if (judged) {
-            rows.set_exception(std::current_exception());
+            rows.set_value(std::nullopt);
         } else {
-            verdict.set_exception(std::current_exception());
+            verdict.set_value({false, {}, true});
         }
     }
 }
@@ -139,38 +148,66 @@ bool isReady(const std::future<T>& result)
 std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token)
 {
     m_lastRowCount = 0;
-    Reply table = exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt);
+    m_lastTableFailure.clear();
+    Reply table = exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt, ReplySize::Unlimited);
     if (!table.ok()) {
-        return u"gagal";
+        return table.failureKind == platform::FailureKind::OutOfMemory ? outOfMemory() : u"gagal";
     }
     // A reply with an error status is the service failing, whatever its body holds: never a table.
     if (!table.hasSuccessStatus()) {
-        return messageOrFailure(table.text());
+        try {
+            return messageOrFailure(table.text());
+        } catch (const std::bad_alloc&) {
+            return outOfMemory();
+        }
     }
 
     // The reply goes out as it came in; only the verdict and the row count are read from its text, on
     // another thread, so that the window keeps turning through a table of any size.
     std::promise<TableVerdict> verdictPromise;
-    std::promise<std::int64_t> rowsPromise;
+    std::promise<RowCount> rowsPromise;
     std::future<TableVerdict> verdict = verdictPromise.get_future();
-    std::future<std::int64_t> rows = rowsPromise.get_future();
-    std::thread(examineTable, table.body, table.charset, std::move(verdictPromise), std::move(rowsPromise)).detach();
+    std::future<RowCount> rows = rowsPromise.get_future();
+    try {
+        std::thread(examineTable, table.body, table.charset, std::move(verdictPromise), std::move(rowsPromise))
+            .detach();
+    } catch (const std::exception&) {
+        // No thread starts when memory (or the system's threads) ran out.
+        return outOfMemory();
+    }
     // Cancelled meanwhile: the upload then fails at once with the cancellation's text.
     if (waitUntil([&] { return isReady(verdict); })) {
         TableVerdict judged = verdict.get();
+        if (judged.outOfMemory) {
+            return outOfMemory();
+        }
         if (!judged.upload) {
             return judged.answer;
         }
     }
 
-    const std::u16string reply = postTable(endpoint, npsn, std::move(table.body)).text();
+    const Reply uploaded = postTable(endpoint, npsn, std::move(table.body));
     if (waitUntil([&] { return isReady(rows); })) {
-        m_lastRowCount = rows.get();
+        const RowCount counted = rows.get();
+        if (!counted) {
+            return outOfMemory();
+        }
+        m_lastRowCount = *counted;
     }
+    if (uploaded.failureKind == platform::FailureKind::OutOfMemory) {
+        m_lastTableFailure = kOutOfMemory;
+    }
+    const std::u16string reply = uploaded.text();
     if (reply.find(u"\"success\":true") != std::u16string::npos) {
         return u"sukses";
     }
     return reply;
+}
+
+std::u16string Client::outOfMemory()
+{
+    m_lastTableFailure = kOutOfMemory;
+    return u"gagal";
 }
 
 Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data)

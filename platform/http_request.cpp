@@ -1,8 +1,8 @@
 #include "platform/http_request.h"
 
+#include "platform/pieces_device.h"
 #include "platform/qt_text.h"
-
-#include "json/utf8.h"
+#include "platform/reply_errors.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -11,233 +11,56 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
-#include <QStringDecoder>
 
 #include <algorithm>
-#include <cstring>
+#include <new>
 
 namespace platform {
 
 namespace {
 
-// Replies larger than this are received without reserving their announced length up front, so that a
-// wrong Content-Length cannot make the program ask for memory it will never use.
-constexpr qint64 kLargestReservation = qint64(1) << 30;
+// The most of an announced length reserved before the bytes come, so that a wrong Content-Length
+// cannot make the program ask for memory it will never use; beyond it the buffer grows as they come.
+constexpr qint64 kLargestReservation = qint64(64) << 20;
 // Reply data is taken from Qt's buffer at most this much per event-loop turn: when the loop fell
-// behind a fast sender, tens of megabytes can be waiting, and copying them in one go would stall it.
+// behind a fast sender, megabytes can be waiting, and copying them in one go would stall it.
 constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
+// Qt stops reading from the network while this much waits to be read: otherwise a fast sender piles
+// up its data in Qt's buffers beside the body, without bound, and when memory runs out it runs out
+// there, where nothing can catch it.
+constexpr qint64 kReadBuffer = 4 * kLargestReadPerTurn;
+
+std::u16string decimal(std::int64_t value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
 
 // Why a request failed when its transfer fell below the rate floor.
 std::u16string slowTransferDescription(std::int64_t floorBytes, std::chrono::milliseconds window)
 {
-    const auto number = [](std::int64_t value) {
-        const std::string digits = std::to_string(value);
-        return std::u16string(digits.begin(), digits.end());
-    };
     const std::u16string amount =
-        floorBytes % 1024 == 0 ? number(floorBytes / 1024) + u" KiB" : number(floorBytes) + u" byte";
+        floorBytes % 1024 == 0 ? decimal(floorBytes / 1024) + u" KiB" : decimal(floorBytes) + u" byte";
     const std::u16string span =
-        window.count() % 1000 == 0 ? number(window.count() / 1000) + u" detik" : number(window.count()) + u" ms";
+        window.count() % 1000 == 0 ? decimal(window.count() / 1000) + u" detik" : decimal(window.count()) + u" ms";
     return u"Transfer data terlalu lambat: kurang dari " + amount + u" dalam " + span;
 }
 
-// The redirects of a request that keeps its method, refused as Qt refuses them for a GET.
 constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
-constexpr char16_t kInsecureRedirect[] = u"Insecure redirect";
+
+// Scheme, host and port alike: the only redirects a request follows.
+bool sameOrigin(const QUrl& a, const QUrl& b)
+{
+    const auto defaultPort = [](const QUrl& url) { return url.scheme() == u"https" ? 443 : 80; };
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
 
 bool holdsLineBreakOrNul(const QByteArray& bytes)
 {
     return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
 }
 
-// The error Qt reports for a reply that arrived whole with this HTTP status: such a reply is a
-// completed exchange, not a failure.
-QNetworkReply::NetworkError errorForStatus(int status)
-{
-    switch (status) {
-    case 400:
-    case 418:
-        return QNetworkReply::ProtocolInvalidOperationError;
-    case 401:
-        return QNetworkReply::AuthenticationRequiredError;
-    case 403:
-        return QNetworkReply::ContentAccessDenied;
-    case 404:
-        return QNetworkReply::ContentNotFoundError;
-    case 405:
-        return QNetworkReply::ContentOperationNotPermittedError;
-    case 407:
-        return QNetworkReply::ProxyAuthenticationRequiredError;
-    case 409:
-        return QNetworkReply::ContentConflictError;
-    case 410:
-        return QNetworkReply::ContentGoneError;
-    case 500:
-        return QNetworkReply::InternalServerError;
-    case 501:
-        return QNetworkReply::OperationNotImplementedError;
-    case 503:
-        return QNetworkReply::ServiceUnavailableError;
-    default:
-        if (status > 500) {
-            return QNetworkReply::UnknownServerError;
-        }
-        if (status >= 400) {
-            return QNetworkReply::UnknownContentError;
-        }
-        return QNetworkReply::NoError;
-    }
-}
-
-// A request body made of byte arrays read in place: a table of a hundred megabytes goes out without
-// first being copied into one array behind its wrapper. Random access, so Qt can rewind it for a
-// resend.
-class PiecesDevice final : public QIODevice {
-public:
-    explicit PiecesDevice(QByteArrayList pieces) : m_pieces(std::move(pieces))
-    {
-        for (const QByteArray& piece : m_pieces) {
-            m_size += piece.size();
-        }
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-    bool isSequential() const override { return false; }
-    qint64 size() const override { return m_size; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        qint64 skip = pos();
-        qint64 copied = 0;
-        for (const QByteArray& piece : m_pieces) {
-            if (copied == maxSize) {
-                break;
-            }
-            if (skip >= piece.size()) {
-                skip -= piece.size();
-                continue;
-            }
-            const qint64 count = std::min<qint64>(piece.size() - skip, maxSize - copied);
-            std::memcpy(data + copied, piece.constData() + skip, static_cast<std::size_t>(count));
-            copied += count;
-            skip = 0;
-        }
-        return copied;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArrayList m_pieces;
-    qint64 m_size = 0;
-};
-
-std::u16string describe(const QNetworkReply& reply, bool replyStarted)
-{
-    switch (reply.error()) {
-    case QNetworkReply::HostNotFoundError:
-        return u"The server name or address could not be resolved";
-    case QNetworkReply::ConnectionRefusedError:
-        return u"A connection with the server could not be established (connection refused)";
-    case QNetworkReply::RemoteHostClosedError:
-        return replyStarted ? u"The connection with the server was terminated abnormally"
-                            : u"The server closed the connection without replying";
-    case QNetworkReply::TimeoutError:
-        return u"The operation timed out";
-    case QNetworkReply::SslHandshakeFailedError:
-        return u"A security error occurred (" + toU16(reply.errorString()) + u")";
-    default:
-        return toU16(reply.errorString());
-    }
-}
-
-FailureKind certificateFailure(const std::vector<QSslError::SslError>& errors)
-{
-    if (errors.empty()) {
-        return FailureKind::TlsFailed;
-    }
-    const bool mismatch = std::find(errors.begin(), errors.end(), QSslError::HostNameMismatch) != errors.end();
-    return mismatch && errors.size() == 1 ? FailureKind::CertificateMismatch : FailureKind::CertificateUntrusted;
-}
-
-FailureKind kindOf(const QNetworkReply& reply, bool replyStarted, const std::vector<QSslError::SslError>& sslErrors)
-{
-    switch (reply.error()) {
-    case QNetworkReply::HostNotFoundError:
-        return FailureKind::NameNotResolved;
-    case QNetworkReply::ConnectionRefusedError:
-        return FailureKind::Refused;
-    case QNetworkReply::RemoteHostClosedError:
-        return replyStarted ? FailureKind::ConnectionDropped : FailureKind::ClosedWithoutReply;
-    case QNetworkReply::SslHandshakeFailedError:
-        return certificateFailure(sslErrors);
-    default:
-        return FailureKind::Other;
-    }
-}
-
-QByteArray charsetOf(const QByteArray& contentType)
-{
-    for (const QByteArray& part : contentType.split(';')) {
-        const QByteArray parameter = part.trimmed();
-        if (parameter.size() > 8 && parameter.first(8).toLower() == "charset=") {
-            QByteArray value = parameter.sliced(8).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
-                value = value.sliced(1, value.size() - 2);
-            }
-            return value.toLower();
-        }
-    }
-    return {};
-}
-
-bool namesWindows1252(QByteArrayView charset)
-{
-    for (const char* name : {"windows-1252", "cp1252", "x-cp1252"}) {
-        if (charset.compare(name, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Windows-1252, the usual legacy charset of servers on Windows, for a Qt without ICU (the one for Windows
-// knows only the Unicode charsets and Latin-1). It is Latin-1 but for 0x80-0x9F; the five positions it
-// leaves undefined stay the C1 controls of the same value.
-std::u16string decodeWindows1252(QByteArrayView body)
-{
-    static constexpr char16_t k80To9F[32] = {
-        u'\u20AC', u'\u0081', u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
-        u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008D', u'\u017D', u'\u008F',
-        u'\u0090', u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
-        u'\u02DC', u'\u2122', u'\u0161', u'\u203A', u'\u0153', u'\u009D', u'\u017E', u'\u0178'};
-    std::u16string text;
-    text.reserve(static_cast<std::size_t>(body.size()));
-    for (const char c : body) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += byte >= 0x80 && byte <= 0x9F ? k80To9F[byte - 0x80] : static_cast<char16_t>(byte);
-    }
-    return text;
-}
-
 } // namespace
-
-std::u16string decodeBody(QByteArrayView body, QByteArrayView charset)
-{
-    const auto utf8 = [&] {
-        return json::Utf8ToUtf16(std::string_view(body.data(), static_cast<std::size_t>(body.size())));
-    };
-    if (charset.isEmpty() || charset.compare("utf-8", Qt::CaseInsensitive) == 0 ||
-        charset.compare("utf8", Qt::CaseInsensitive) == 0) {
-        return utf8();
-    }
-    QStringDecoder decoder(charset.toByteArray().constData());
-    if (!decoder.isValid()) {
-        return namesWindows1252(charset) ? decodeWindows1252(body) : utf8();
-    }
-    const QString text = decoder(body);
-    return toU16(text);
-}
 
 CaCertificates loadCaFile(const QString& path)
 {
@@ -362,6 +185,7 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
 
 void HttpRequest::sendTo(const QUrl& url)
 {
+    m_hop = {};
     QNetworkRequest request(url);
     bool acceptEncodingSet = false;
     for (const auto& [name, value] : m_headers) {
@@ -378,9 +202,8 @@ void HttpRequest::sendTo(const QUrl& url)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    if (!qtFollowsRedirects()) {
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    }
+    // Redirects are followed here, hop by hop, so that each hop starts afresh and none leaves the origin.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (url.scheme().compare(u"https", Qt::CaseInsensitive) == 0) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -401,6 +224,13 @@ void HttpRequest::sendTo(const QUrl& url)
     } else {
         m_reply = m_manager->sendCustomRequest(request, m_method);
     }
+    m_reply->setReadBufferSize(kReadBuffer);
+    connectReply();
+    arm(Phase::Resolve);
+}
+
+void HttpRequest::connectReply()
+{
     QNetworkReply* reply = m_reply;
     QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [this] { arm(Phase::Connect); });
     QObject::connect(reply, &QNetworkReply::encrypted, reply, [this] {
@@ -430,17 +260,7 @@ void HttpRequest::sendTo(const QUrl& url)
             noteFlow(Flow::Upload, sent);
         }
     });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] {
-        m_replyStarted = true;
-        enterReceive();
-        bool known = false;
-        const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-        if (known && length > m_body.capacity() && length <= kLargestReservation) {
-            m_body.reserve(length);
-        }
-        m_charset = charsetOf(m_reply->rawHeader("Content-Type"));
-        noteFlow(Flow::Download, m_received);
-    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] { onMetaData(); });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [this] {
         enterReceive();
         readAvailable();
@@ -448,7 +268,7 @@ void HttpRequest::sendTo(const QUrl& url)
     QObject::connect(reply, &QNetworkReply::finished, reply, [this] { onFinished(); });
     QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this](const QList<QSslError>& errors) {
         for (const QSslError& error : errors) {
-            m_sslErrors.push_back(error.error());
+            m_hop.sslErrors.push_back(error.error());
         }
     });
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [this](qint64 received, qint64) {
@@ -461,32 +281,33 @@ void HttpRequest::sendTo(const QUrl& url)
             m_progressHandler(-1, sent);
         }
     });
-    arm(Phase::Resolve);
 }
 
-bool HttpRequest::qtFollowsRedirects() const
+bool HttpRequest::followsRedirect(int status) const
 {
-    return m_method == "GET" || m_method == "HEAD";
+    // Any other method would have to become a GET on 301, 302 and 303, without its body.
+    if (m_method == "GET" || m_method == "HEAD") {
+        return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    }
+    return status == 307 || status == 308;
 }
 
-bool HttpRequest::followRedirectKeepingMethod(int status)
+bool HttpRequest::followRedirect(int status)
 {
     const QByteArray location = m_reply->rawHeader("Location");
-    if (qtFollowsRedirects() || (status != 307 && status != 308) || location.isEmpty()) {
+    if (!followsRedirect(status) || location.isEmpty()) {
         return false;
     }
     const QUrl from = m_reply->url();
     const QUrl to = from.resolved(QUrl::fromEncoded(location));
+    if (!sameOrigin(from, to)) {
+        m_redirectTarget = toU16(to.toString(QUrl::RemoveUserInfo));
+        fail(FailureKind::RedirectElsewhere, u"A redirect to another origin was not followed: " + m_redirectTarget);
+        return true;
+    }
     if (m_redirectsLeft == 0) {
         fail(FailureKind::Other, kTooManyRedirects);
         return true;
-    }
-    if (from.scheme() == u"https" && to.scheme() == u"http") {
-        fail(FailureKind::Other, kInsecureRedirect);
-        return true;
-    }
-    if (to.scheme() != u"http" && to.scheme() != u"https") {
-        return false;
     }
     --m_redirectsLeft;
     QNetworkReply* redirect = std::exchange(m_reply, nullptr);
@@ -495,11 +316,51 @@ bool HttpRequest::followRedirectKeepingMethod(int status)
         m_bodyDevice.release()->setParent(redirect);
     }
     redirect->deleteLater();
-    m_body.clear();
-    m_received = 0;
-    m_charset.clear();
     sendTo(to);
     return true;
+}
+
+void HttpRequest::onMetaData()
+{
+    m_hop.replyStarted = true;
+    enterReceive();
+    bool known = false;
+    const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    m_hop.announcedLength = known ? length : -1;
+    if (known && m_replyLimit > 0 && length > m_replyLimit) {
+        stop(FailureKind::ReplyTooLarge);
+        return;
+    }
+    m_hop.charset = charsetOf(m_reply->rawHeader("Content-Type"));
+    makeRoom(std::min(length, kLargestReservation));
+    noteFlow(Flow::Download, m_hop.body.size());
+}
+
+void HttpRequest::makeRoom(qsizetype size)
+{
+    const qsizetype capacity = m_hop.body.capacity();
+    if (size <= capacity || m_stoppedFor != FailureKind::None) {
+        return;
+    }
+    qsizetype room = std::max(size, 2 * capacity);
+    if (m_hop.announcedLength >= size) {
+        room = std::min<qsizetype>(room, m_hop.announcedLength);
+    }
+    try {
+        m_hop.body.reserve(room);
+    } catch (const std::bad_alloc&) {
+        stop(FailureKind::OutOfMemory);
+    }
+}
+
+void HttpRequest::stop(FailureKind kind)
+{
+    if (m_stoppedFor == FailureKind::None) {
+        m_stoppedFor = kind;
+    }
+    m_hop.body = {};
+    // Not at once: Qt may still be inside the signal that brought the reply's head.
+    QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
 void HttpRequest::arm(Phase phase)
@@ -560,30 +421,37 @@ void HttpRequest::enterReceive()
 
 bool HttpRequest::readSome()
 {
-    if (!m_reply || !m_reply->isOpen()) {
+    if (!m_reply || !m_reply->isOpen() || m_stoppedFor != FailureKind::None) {
         return false;
     }
     const qint64 available = std::min(m_reply->bytesAvailable(), kLargestReadPerTurn);
     if (available <= 0) {
         return false;
     }
-    const qsizetype before = m_body.size();
-    m_body.resize(before + available);
-    const qint64 read = std::max<qint64>(m_reply->read(m_body.data() + before, available), 0);
-    m_body.resize(before + read);
-    m_received += read;
-    noteFlow(Flow::Download, m_received);
+    const qsizetype before = m_hop.body.size();
+    if (m_replyLimit > 0 && before + available > m_replyLimit) {
+        stop(FailureKind::ReplyTooLarge);
+        return false;
+    }
+    makeRoom(before + available);
+    if (m_stoppedFor != FailureKind::None) {
+        return false;
+    }
+    m_hop.body.resize(before + available);
+    const qint64 read = std::max<qint64>(m_reply->read(m_hop.body.data() + before, available), 0);
+    m_hop.body.resize(before + read);
+    noteFlow(Flow::Download, m_hop.body.size());
     return read > 0 && m_reply->bytesAvailable() > 0;
 }
 
 void HttpRequest::readAvailable()
 {
-    if (readSome() && !m_readScheduled) {
-        m_readScheduled = true;
+    if (readSome() && !m_hop.readScheduled) {
+        m_hop.readScheduled = true;
         QMetaObject::invokeMethod(
             m_reply,
             [this] {
-                m_readScheduled = false;
+                m_hop.readScheduled = false;
                 readAvailable();
             },
             Qt::QueuedConnection);
@@ -598,13 +466,18 @@ void HttpRequest::onFinished()
         return;
     }
     // What is still buffered is read a piece per turn before the request counts as finished.
-    if (!m_cancelled && readSome()) {
-        QMetaObject::invokeMethod(m_reply, [this] { onFinished(); }, Qt::QueuedConnection);
+    if (!m_cancelled && m_stoppedFor == FailureKind::None && readSome()) {
+        QMetaObject::invokeMethod(
+            m_reply, [this] { onFinished(); }, Qt::QueuedConnection);
         return;
     }
     m_phase = Phase::Done;
     if (m_cancelled) {
         fail(FailureKind::Canceled, u"The operation has been canceled");
+    } else if (m_stoppedFor == FailureKind::ReplyTooLarge) {
+        fail(m_stoppedFor, u"The reply is larger than " + decimal(m_replyLimit) + u" bytes");
+    } else if (m_stoppedFor == FailureKind::OutOfMemory) {
+        fail(m_stoppedFor, u"There is not enough memory for the reply");
     } else if (m_tooSlow) {
         fail(FailureKind::SlowTransfer, slowTransferDescription(m_rateFloorBytes, m_rateWindow));
     } else if (m_timedOutIn != Phase::Idle) {
@@ -619,7 +492,7 @@ void HttpRequest::onFinished()
             fail(FailureKind::SendTimeout, u"The operation timed out while sending the request");
             break;
         default:
-            fail(m_replyStarted ? FailureKind::ReplyStalled : FailureKind::SilentServer,
+            fail(m_hop.replyStarted ? FailureKind::ReplyStalled : FailureKind::SilentServer,
                  u"The operation timed out while waiting for the reply");
             break;
         }
@@ -627,14 +500,14 @@ void HttpRequest::onFinished()
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
         if (error == QNetworkReply::NoError || (status.isValid() && error == errorForStatus(status.toInt()))) {
-            if (followRedirectKeepingMethod(status.toInt())) {
+            if (followRedirect(status.toInt())) {
                 return;
             }
             m_requestBody = {};
             m_finished = true;
             m_status = status.toInt();
         } else {
-            fail(kindOf(*m_reply, status.isValid(), m_sslErrors), describe(*m_reply, status.isValid()));
+            fail(kindOf(*m_reply, status.isValid(), m_hop.sslErrors), describeError(*m_reply, status.isValid()));
         }
     }
     if (m_waitLoop) {
@@ -651,7 +524,7 @@ void HttpRequest::fail(FailureKind kind, std::u16string description)
     m_phase = Phase::Done;
     m_finished = true;
     m_failure = std::move(description);
-    m_body = {};
+    m_hop.body = {};
     if (m_waitLoop) {
         m_waitLoop->quit();
     }
@@ -699,7 +572,7 @@ WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
 
 std::u16string HttpRequest::ResponseText() const
 {
-    return decodeBody(m_body, m_charset);
+    return decodeBody(m_hop.body, m_hop.charset);
 }
 
 } // namespace platform

@@ -23,14 +23,24 @@
 // slow-transfer text (in Indonesian, as the operators read it). The wait for the reply's head is
 // bounded by the receive time-out alone.
 //
-// Redirects: a GET or HEAD follows them as Qt does; any other method follows only 307 and 308, with
-// method and body kept, under the same limits (never from https to http, at most
-// QNetworkRequest::maximumRedirectsAllowed hops), and takes any other redirect as its reply.
+// Redirects are followed within the origin only (scheme, host and port), so that the headers and the
+// body, a token or a password among them, go nowhere but where they were sent: a GET or HEAD follows
+// 301, 302, 303, 307 and 308 as it was; any other method follows only 307 and 308, with method and body
+// kept; at most QNetworkRequest::maximumRedirectsAllowed hops. Each hop starts afresh: nothing of an
+// earlier hop's reply (body, charset, whether it began, TLS errors) describes the next. A redirect that
+// would be followed but points to another origin fails the request (RedirectElsewhere, redirectTarget()
+// says where to); any other redirect is taken as the reply.
+//
+// Reply size: a body beyond setReplyLimit fails the request (ReplyTooLarge), and one that does not fit
+// in memory fails it too (OutOfMemory); either way what came is dropped and the program goes on. An
+// announced length is reserved up front only up to a modest step; the buffer grows as the bytes come.
 //
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
 // body. Failures are transport failures only (no connection, TLS refused, time-out, too slow, a refused
-// redirect, connection lost, cancelled): a kind, for the caller to word, and a technical description.
+// redirect, connection lost, too large, cancelled): a kind, for the caller to word, and a technical
+// description.
 
+#include "platform/reply_text.h"
 #include "platform/transfer_rate_floor.h"
 
 #include <QByteArray>
@@ -76,6 +86,9 @@ enum class FailureKind {
     SlowTransfer,         // the transfer went on too slowly to finish in reasonable time
     ClosedWithoutReply,   // the server closed the connection before any reply
     ConnectionDropped,    // the connection broke during the reply
+    RedirectElsewhere,    // a redirect to another origin, not followed; see redirectTarget()
+    ReplyTooLarge,        // the reply outgrew setReplyLimit
+    OutOfMemory,          // the reply did not fit in memory
     Canceled,             // abort(), or the application is quitting
     Other,                // anything else; the description says what
 };
@@ -96,6 +109,8 @@ public:
                      std::chrono::milliseconds send, std::chrono::milliseconds receive);
     // At least `floorBytes` must move in every `window` of a transfer (zero for either: no floor).
     void setTransferRateFloor(std::int64_t floorBytes, std::chrono::milliseconds window);
+    // A reply body (of any hop) longer than this many bytes fails the request; zero for no limit.
+    void setReplyLimit(qint64 bytes) { m_replyLimit = bytes; }
     // Trusted for HTTPS in addition to the system's CA certificates.
     void setExtraCaCertificates(QList<QSslCertificate> certificates);
 
@@ -123,6 +138,9 @@ public:
     // What went wrong, once WaitForResponse said Failed; empty otherwise.
     const std::u16string& failure() const { return m_failure; }
     FailureKind failureKind() const { return m_failureKind; }
+    // Where a redirect that was not followed pointed (RedirectElsewhere), without any user name or
+    // password; empty otherwise.
+    const std::u16string& redirectTarget() const { return m_redirectTarget; }
     // Called as reply bytes arrive and as body bytes are written, with the running total of that
     // direction and -1 for the other; for showing progress. Set before Send.
     void setProgressHandler(std::function<void(qint64 received, qint64 sent)> handler)
@@ -133,20 +151,36 @@ public:
     // does not know); empty before completion.
     std::u16string ResponseText() const;
     // The reply body as received, handed over (the request keeps none afterwards).
-    QByteArray takeResponseBody() { return std::exchange(m_body, {}); }
+    QByteArray takeResponseBody() { return std::exchange(m_hop.body, {}); }
     // The charset the reply's Content-Type names, lower case; empty when it names none.
-    const QByteArray& responseCharset() const { return m_charset; }
+    const QByteArray& responseCharset() const { return m_hop.charset; }
 
 private:
     enum class Phase { Idle, Resolve, Connect, Send, Receive, Done };
 
+    // What the reply of one hop (the request, or its repeat after a redirect) has brought so far.
+    struct Hop {
+        QByteArray body;
+        QByteArray charset;
+        qint64 announcedLength = -1; // the Content-Length, -1 when none was sent
+        bool replyStarted = false;
+        bool readScheduled = false;
+        std::vector<QSslError::SslError> sslErrors;
+    };
+
     void start(QByteArrayList body, bool hasBody);
     void sendTo(const QUrl& url);
-    // Qt would turn any other method into a GET on 301, 302 and 303 and drop the body.
-    bool qtFollowsRedirects() const;
-    // Starts the next hop and returns true when `status` is a redirect the request follows itself (or
-    // fails the request when a limit forbids it).
-    bool followRedirectKeepingMethod(int status);
+    void connectReply();
+    // Whether `status` is a redirect this method follows.
+    bool followsRedirect(int status) const;
+    // Starts the next hop and returns true when the reply is a redirect the request follows (or fails
+    // the request when it points elsewhere or hops too often).
+    bool followRedirect(int status);
+    void onMetaData();
+    // Room for `size` body bytes; the capacity grows in steps, up to the announced length.
+    void makeRoom(qsizetype size);
+    // Ends the reply; the request fails with `kind` when it finishes.
+    void stop(FailureKind kind);
     void arm(Phase phase);
     void enterReceive();
     enum class Flow { None, Upload, Download };
@@ -165,6 +199,7 @@ private:
     QList<QSslCertificate> m_extraCa;
     std::int64_t m_rateFloorBytes = 1024;
     std::chrono::milliseconds m_rateWindow{30000};
+    qint64 m_replyLimit = 0;
 
     QByteArray m_method;
     QUrl m_url;
@@ -185,27 +220,19 @@ private:
     TransferRateFloor m_rate{m_rateFloorBytes, m_rateWindow};
     QTimer m_rateTimer;
     Flow m_flow = Flow::None;
-    qint64 m_received = 0;
     bool m_tooSlow = false;
+    FailureKind m_stoppedFor = FailureKind::None;
     bool m_hasBody = false;
-    bool m_readScheduled = false;
     bool m_cancelled = false;
     bool m_finished = false;
     std::u16string m_failure;
     FailureKind m_failureKind = FailureKind::None;
     FailureKind m_setupFailureKind = FailureKind::None;
-    std::vector<QSslError::SslError> m_sslErrors;
-    bool m_replyStarted = false;
+    std::u16string m_redirectTarget;
     std::function<void(qint64, qint64)> m_progressHandler;
     int m_status = 0;
-    QByteArray m_body;
-    QByteArray m_charset;
+    Hop m_hop;
 };
-
-// Decodes a reply body: UTF-8 (ill-formed sequences as U+FFFD) when `charset` is empty, names UTF-8 or
-// names a charset Qt does not know (but Windows-1252, decoded without Qt where Qt lacks it); otherwise
-// that charset.
-std::u16string decodeBody(QByteArrayView body, QByteArrayView charset);
 
 // Reads CA certificates from a PEM file, for setExtraCaCertificates.
 struct CaCertificates {

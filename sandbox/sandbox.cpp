@@ -601,15 +601,17 @@ struct Sandbox::State {
             return Reply{200, std::string(kJsonType), verdict(true, "kue"), {{"Set-Cookie", "sid=sandbox-cookie"}}};
         }
         if (what == "drop" || what == "stall") {
+            // ?length=N announces N bytes (1000 unless given), however few are sent.
             const bool stall = what == "stall";
+            const auto length = static_cast<std::size_t>(number("length", 1000));
             res.set_content_provider(
-                1000, "text/plain",
-                [this, stall, seen, sent = false](std::size_t, std::size_t, httplib::DataSink& sink) mutable {
+                length, "text/plain",
+                [this, stall, seen, length, sent = false](std::size_t, std::size_t, httplib::DataSink& sink) mutable {
                     if (sent) {
                         return false;
                     }
                     sent = true;
-                    const std::string half(stall ? 10 : 500, 'x');
+                    const std::string half(std::min<std::size_t>(stall ? 10 : 500, length / 2), 'x');
                     sink.write(half.data(), half.size());
                     if (stall) {
                         holdForever(seen);
@@ -632,6 +634,21 @@ struct Sandbox::State {
                     }
                     sink.done();
                     return true;
+                });
+            return Reply{-1, {}, {}, {}};
+        }
+        if (what == "flood") {
+            // ?bytes=N bytes in chunks, with no length announced; without it, until the client leaves.
+            const long long total = number("bytes", -1);
+            res.set_chunked_content_provider(
+                "text/plain", [this, total, seen](std::size_t offset, httplib::DataSink& sink) {
+                    static const std::string piece(64 * 1024, 'x');
+                    const auto left = total < 0 ? piece.size() : static_cast<std::size_t>(total) - offset;
+                    if (left == 0 || !hold(std::chrono::milliseconds(0), seen)) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write(piece.data(), std::min(left, piece.size()));
                 });
             return Reply{-1, {}, {}, {}};
         }
@@ -715,7 +732,7 @@ struct Sandbox::State {
                 auto full = reply.takeBody();
                 res.status = reply.status;
                 res.set_content_provider(
-                    full->size(), reply.contentType,
+                    s.announcedLength != 0 ? s.announcedLength : full->size(), reply.contentType,
                     [full, sent = false](std::size_t, std::size_t, httplib::DataSink& sink) mutable {
                         if (sent) {
                             return false;

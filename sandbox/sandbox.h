@@ -60,6 +60,7 @@ struct Scenario {
     bool neverReply = false;            // hold the request without a reply until the scenario changes
     bool error500 = false;              // status 500 with an HTML body
     bool dropMidReply = false;          // send the head and half the body, then close the connection
+    std::size_t announcedLength = 0;    // with dropMidReply: the Content-Length sent (0: the body's own)
     int replyStatus = 0;                // the usual reply, but with this HTTP status (0: the usual one)
     // Redirect with this status (301, 302, 303, 307, 308; 0: none) to redirectTo, or, when that is
     // empty, to the same target under /moved (served as without it, faults included):

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 using client::Service;
 using client::ServiceAddress;
 using platform::FailureKind;
@@ -75,6 +74,14 @@ TEST(DescribeFailure, everyKind_namesTheServiceAndItsCause)
              Case{FailureKind::ConnectionDropped, local, u"",
                   u"Koneksi dengan Layanan Murenta lokal "
                   u"(http://127.0.0.1:5774) terputus di tengah jalan."},
+             Case{FailureKind::RedirectElsewhere, local, u"http://127.0.0.2:5774/WebService/getSiswa",
+                  u"Layanan Murenta lokal (http://127.0.0.1:5774) mengalihkan permintaan ke alamat lain "
+                  u"(http://127.0.0.2:5774/WebService/getSiswa); pengalihan itu tidak diikuti."},
+             Case{FailureKind::ReplyTooLarge, server, u"The reply is larger than 16777216 bytes",
+                  u"Balasan dari Server Tervalis (https://tervalis.example) terlalu besar."},
+             Case{FailureKind::OutOfMemory, local, u"",
+                  u"Balasan dari Layanan Murenta lokal (http://127.0.0.1:5774) tidak dapat diterima: memori "
+                  u"tidak cukup."},
              Case{FailureKind::HeaderRefused, local,
                   u"The request header Authorization holds a line break or a NUL character and was not sent",
                   u"Permintaan ke Layanan Murenta lokal (http://127.0.0.1:5774) tidak dikirim: header "

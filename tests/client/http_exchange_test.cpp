@@ -1,9 +1,14 @@
 #include "sandbox_fixture.h"
 #include "test_certificates.h"
 
+#include "client/failure_description.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+
+#include <algorithm>
+#include <functional>
 
 using namespace testing_support;
 using Headers = std::vector<std::pair<std::string, std::string>>;
@@ -20,6 +25,13 @@ Headers ownHeaders(const sandbox::RecordedRequest& r)
         }
     }
     return out;
+}
+
+// An exchange's result for a failure of this kind at the service with this base address.
+std::u16string failureText(platform::FailureKind kind, client::Service service, std::u16string base,
+                           std::u16string_view detail = {})
+{
+    return u"Error: " + client::describeFailure(kind, {service, std::move(base)}, detail);
 }
 
 // A port on which nothing listens: bound once, then closed.
@@ -228,10 +240,104 @@ TEST_F(HttpExchangeTest, redirectFromHttpsToHttp_isRefusedForGetAndPost)
         server->clearRequests();
         EXPECT_EQ(client->HttpExchange(method, serverUrl("/api_api/kirim_data/1/getX"), std::nullopt,
                                        std::u16string_view(u"{}")),
-                  u"Error: Server Tervalis (" + u16(server->serverUrl()) + u") gagal dihubungi: Insecure redirect")
+                  failureText(platform::FailureKind::RedirectElsewhere, client::Service::RegionalServer, serverUrl(""),
+                              u16(server->localUrl() + "/behaviour/status?code=200")))
             << u8(method);
         EXPECT_EQ(server->requests().size(), 1u) << u8(method);
     }
+}
+
+// Every reply but a table's has a limit (here 64 KiB): beyond it the exchange fails, whether the length
+// is announced (truly or not) or the reply simply goes on.
+TEST_F(HttpExchangeTest, replyBeyondTheLimit_failsUnlessItIsATable)
+{
+    constexpr std::size_t kLimit = 64 * 1024;
+    client::ClientSettings settings;
+    settings.largestReply = kLimit;
+    startSandbox({}, settings);
+    const std::string table = sandbox::generateTable("getSiswa", 1000);
+    ASSERT_GT(table.size(), 2 * kLimit);
+    setScenario([&](sandbox::Scenario& s) {
+        s.version = std::string(kLimit, '9');
+        s.setTable("getSiswa", table);
+    });
+    const std::u16string tooLarge =
+        failureText(platform::FailureKind::ReplyTooLarge, client::Service::RegionalServer, serverUrl(""));
+    struct Case {
+        const char* name;
+        std::function<std::u16string()> call;
+        std::u16string expected;
+    };
+    for (const Case& c : {
+             Case{"version check, length announced", [&] { return client->GetSetting(u"versi"); }, tooLarge},
+             Case{"no length announced, 1 MiB",
+                  [&] { return client->HttpExchange(u"GET", serverUrl("/behaviour/flood?bytes=1048576")); }, tooLarge},
+             Case{"1 GiB announced, little sent",
+                  [&] { return client->HttpExchange(u"GET", serverUrl("/behaviour/drop?length=1073741824")); },
+                  tooLarge},
+             Case{"exactly the limit",
+                  [&] { return client->HttpExchange(u"GET", serverUrl("/behaviour/flood?bytes=65536")); },
+                  std::u16string(kLimit, u'x')},
+             Case{"a table", [&] { return client->SendTable(u"getSiswa", npsn, token); }, u"sukses"},
+         }) {
+        EXPECT_EQ(c.call(), c.expected) << c.name;
+    }
+}
+
+// A redirect is followed within its origin only, so that the token of a table request, a table and the
+// operator's password go nowhere else: another port or another host name is another origin.
+TEST_F(HttpExchangeTest, redirectToAnotherOrigin_isNotFollowed)
+{
+    const std::string elsewhere = "/behaviour/status?code=200&body=diikuti";
+    const std::u16string local = u16(server->localUrl());
+    const sandbox::LocalUser& user = school.users.front();
+    const auto sendTable = [&] { return client->SendTable(u"getSiswa", npsn, token); };
+    const auto login = [&] { return client->CheckUser(npsn, u16(user.username), u16(user.password)); };
+    const auto usersList = [&] {
+        client->CheckEmail(npsn, token, u16(user.username));
+        return dialogs.shown.back().text;
+    };
+    const auto refused = [&](client::Service service, const std::u16string& base, const std::string& origin) {
+        return failureText(platform::FailureKind::RedirectElsewhere, service, base, u16(origin + elsewhere));
+    };
+    const std::string otherHost = "http://localhost:" + std::to_string(server->localPort());
+    struct Case {
+        const char* name;
+        std::string faultPath;
+        int status;
+        std::string origin; // where the redirect points, before `elsewhere`
+        std::function<std::u16string()> call;
+        std::u16string expected;
+        bool followed;
+    };
+    for (const Case& c : {
+             Case{"table request 302, other port", "/WebService/", 302, server->serverUrl(), sendTable, u"gagal",
+                  false},
+             Case{"table request 307, other host", "/WebService/", 307, otherHost, sendTable, u"gagal", false},
+             Case{"users list 302, other port", "/WebService/", 302, server->serverUrl(), usersList,
+                  refused(client::Service::LocalMurenta, local, server->serverUrl()), false},
+             Case{"upload 307, other port", "/api_api/kirim_data/", 307, server->localUrl(), sendTable,
+                  refused(client::Service::RegionalServer, serverUrl(""), server->localUrl()), false},
+             Case{"upload 308, other port", "/api_api/kirim_data/", 308, server->localUrl(), sendTable,
+                  refused(client::Service::RegionalServer, serverUrl(""), server->localUrl()), false},
+             Case{"login 307, other port", "/api_api/cek_pengguna", 307, server->localUrl(), login,
+                  refused(client::Service::RegionalServer, serverUrl(""), server->localUrl()), false},
+             Case{"login 307, same origin written in full", "/api_api/cek_pengguna", 307, server->serverUrl(), login,
+                  u"diikuti", true},
+         }) {
+        setScenario([&](sandbox::Scenario& s) {
+            s.faultPath = c.faultPath;
+            s.redirectStatus = c.status;
+            s.redirectTo = c.origin + elsewhere;
+        });
+        server->clearRequests();
+        EXPECT_EQ(c.call(), c.expected) << c.name;
+        const auto requests = server->requests();
+        const bool followed = std::any_of(requests.begin(), requests.end(),
+                                          [&](const sandbox::RecordedRequest& r) { return r.target == elsewhere; });
+        EXPECT_EQ(followed, c.followed) << c.name;
+    }
+    EXPECT_TRUE(server->receivedTables().empty());
 }
 
 TEST_F(HttpExchangeTest, unreadableCaFile_failsEveryExchangeWithoutSending)

@@ -44,6 +44,7 @@ struct Outcome {
     std::u16string failure;
     QByteArray body;
     qint64 elapsedMs;
+    platform::FailureKind kind;
 };
 
 Outcome run(const std::string& method, const std::string& url, std::optional<QByteArray> body, milliseconds connect,
@@ -61,7 +62,7 @@ Outcome run(const std::string& method, const std::string& url, std::optional<QBy
         request.Send();
     }
     const WaitStatus status = finish(request);
-    return {status, request.failure(), request.takeResponseBody(), clock.elapsed()};
+    return {status, request.failure(), request.takeResponseBody(), clock.elapsed(), request.failureKind()};
 }
 
 // A listener whose accept queue is full, so that a further connection attempt is never answered.
@@ -247,6 +248,25 @@ TEST_F(HttpRequestTest, endlessRedirects_stopAfterTheSameNumberOfHopsForGetAndPo
         hops.push_back(targetsOf(server.requests()).size());
     }
     EXPECT_EQ(hops, (std::vector<std::size_t>{51, 51}));
+}
+
+// Each hop starts afresh: a second hop that never answers is a silent server, although the reply of the
+// first (the redirect) had begun.
+TEST_F(HttpRequestTest, failureOnASecondHop_isDescribedByThatHop)
+{
+    for (const auto& [method, status] : {std::pair{"GET", 302}, std::pair{"POST", 307}}) {
+        sandbox::Scenario scenario;
+        scenario.faultPath = "/api_api/";
+        scenario.redirectStatus = status;
+        scenario.redirectTo = "/behaviour/never";
+        server.setScenario(scenario);
+        server.clearRequests();
+        const Outcome o = run(method, url("/api_api/x"),
+                              method == std::string("POST") ? std::optional<QByteArray>("{}") : std::nullopt,
+                              milliseconds(2000), milliseconds(2000), milliseconds(300));
+        EXPECT_EQ(o.kind, platform::FailureKind::SilentServer) << method;
+        EXPECT_EQ(targetsOf(server.requests()), (std::set<std::string>{"/api_api/x", "/behaviour/never"})) << method;
+    }
 }
 
 // A body that leaves slowly but without long pauses passes every send time-out; the floor ends it.
