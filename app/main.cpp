@@ -2,8 +2,6 @@
 #include "client/http_exchange.h"
 #include "platform/console.h"
 
-#include <QStringList>
-
 #include <cstdio>
 
 int main(int argc, char** argv)

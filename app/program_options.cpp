@@ -1,5 +1,11 @@
 #include "app/program_options.h"
 
+#include "client/request_text.h"
+
+#include <QUrl>
+
+#include <string_view>
+
 namespace app {
 namespace {
 
@@ -38,19 +44,37 @@ std::optional<QString>* credentialTarget(ProgramOptions& options, const QString&
     return nullptr;
 }
 
+// Why `value` cannot be taken for option `name`; empty when it can.
+QString valueError(const QString& name, const QByteArray& value)
+{
+    // Decoded anyway, such bytes would become U+FFFD: another token sent and saved, a folder not found.
+    if (!client::isWellFormedUtf8(std::string_view(value.constData(), static_cast<std::size_t>(value.size())))) {
+        return QStringLiteral("Argumen ") + name + QStringLiteral(" bukan teks UTF-8 yang sah");
+    }
+    // Neither service takes credentials in its address, and the addresses are printed, logged and opened
+    // in the browser. Read as requests read them, so that whatever they would take for a user name or
+    // password is refused, even in an address that is otherwise not valid.
+    const bool address = name == QStringLiteral("--server") || name == QStringLiteral("--local");
+    if (address && !QUrl(QString::fromUtf8(value), QUrl::TolerantMode).userInfo().isEmpty()) {
+        return QStringLiteral("Alamat server tidak boleh memuat nama pengguna atau kata sandi");
+    }
+    return {};
+}
+
 } // namespace
 
-ParsedOptions parseProgramOptions(const QStringList& arguments)
+ParsedOptions parseProgramOptions(const QByteArrayList& arguments)
 {
     ParsedOptions parsed;
     ProgramOptions& options = parsed.options;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString name = arguments[i];
-        std::optional<QString> inlineValue;
-        if (const qsizetype equals = name.indexOf(u'='); name.startsWith(QStringLiteral("--")) && equals > 0) {
-            inlineValue = name.mid(equals + 1);
-            name.truncate(equals);
+        QByteArray option = arguments[i];
+        std::optional<QByteArray> inlineValue;
+        if (const qsizetype equals = option.indexOf('='); option.startsWith("--") && equals > 0) {
+            inlineValue = option.mid(equals + 1);
+            option.truncate(equals);
         }
+        const QString name = QString::fromUtf8(option);
         if (!inlineValue &&
             (name == QStringLiteral("--cli") || name == QStringLiteral("--help") || name == QStringLiteral("-h"))) {
             (name == QStringLiteral("--cli") ? options.console : options.help) = true;
@@ -59,14 +83,19 @@ ParsedOptions parseProgramOptions(const QStringList& arguments)
         QString* text = textTarget(options, name);
         std::optional<QString>* credential = credentialTarget(options, name);
         if (text == nullptr && credential == nullptr) {
-            parsed.error = QStringLiteral("Opsi tidak dikenal: ") + arguments[i];
+            parsed.error = QStringLiteral("Opsi tidak dikenal: ") + QString::fromUtf8(arguments[i]);
             return parsed;
         }
         if (!inlineValue && i + 1 >= arguments.size()) {
             parsed.error = QStringLiteral("Opsi ") + name + QStringLiteral(" memerlukan nilai.");
             return parsed;
         }
-        const QString value = inlineValue ? *inlineValue : arguments[++i];
+        const QByteArray& bytes = inlineValue ? *inlineValue : arguments[++i];
+        parsed.error = valueError(name, bytes);
+        if (!parsed.error.isEmpty()) {
+            return parsed;
+        }
+        const QString value = QString::fromUtf8(bytes);
         if (text != nullptr) {
             *text = value;
         } else {

@@ -2,8 +2,8 @@
 
 // The command line of both front ends.
 
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -29,8 +29,9 @@ struct ParsedOptions {
     QString error; // empty when the command line was understood; otherwise why not, in Indonesian
 };
 
-// Reads the arguments after the program name; "--name value" and "--name=value" both work.
-ParsedOptions parseProgramOptions(const QStringList& arguments);
+// Reads the arguments after the program name, as UTF-8; "--name value" and "--name=value" both work.
+// A value that is not UTF-8 text, and a user name or password in an address, are refused.
+ParsedOptions parseProgramOptions(const QByteArrayList& arguments);
 // The help text, in Indonesian (the operators' language), for --help.
 QString programHelp(const QString& defaultServer);
 

@@ -5,16 +5,18 @@
 // console of its own and reads its arguments in the ANSI code page unless asked otherwise; elsewhere
 // these are the plain standard calls.
 
-#include <QStringList>
+#include <QByteArrayList>
 
 #include <cstdio>
 #include <string_view>
 
 namespace platform {
 
-// The program's arguments after its name, exactly as given (on Windows taken from the wide command line,
-// so that characters outside the ANSI code page arrive intact).
-QStringList programArguments(int argc, char** argv);
+// The program's arguments after its name, as UTF-8. Elsewhere than on Windows they are the bytes exactly
+// as given, which need not be UTF-8: decoding them here would silently turn such bytes into U+FFFD, and
+// only the caller knows which option to blame. On Windows they come from the wide command line, so that
+// characters outside the ANSI code page arrive intact.
+QByteArrayList programArguments(int argc, char** argv);
 
 // On Windows: connects standard output and standard error to the console of the process that started
 // the program (cmd.exe, PowerShell, or the console launcher beside the program), unless the caller

@@ -4,11 +4,11 @@
 
 namespace platform {
 
-QStringList programArguments(int argc, char** argv)
+QByteArrayList programArguments(int argc, char** argv)
 {
-    QStringList arguments;
+    QByteArrayList arguments;
     for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     }
     return arguments;
 }

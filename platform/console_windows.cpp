@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <QString>
+
 #include <windows.h>
 
 #include <io.h>
@@ -37,16 +39,16 @@ std::wstring toWide(std::string_view utf8)
 
 } // namespace
 
-QStringList programArguments(int, char**)
+QByteArrayList programArguments(int, char**)
 {
-    QStringList arguments;
+    QByteArrayList arguments;
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!wide) {
         return arguments;
     }
     for (int i = 1; i < count; ++i) {
-        arguments << QString::fromWCharArray(wide[i]);
+        arguments << QString::fromWCharArray(wide[i]).toUtf8();
     }
     LocalFree(wide);
     return arguments;

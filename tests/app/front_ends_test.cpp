@@ -17,6 +17,12 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 using namespace testing_support;
 
 namespace {
@@ -179,21 +185,71 @@ QStringList linesOf(const QByteArray& output)
     return text.split(u'\n');
 }
 
-ProcessResult runConsole(const QStringList& arguments)
+// Nothing to show a window on: the console mode needs none, and a window could not open.
+QProcessEnvironment withoutDisplay()
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
     }
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MTH_PROGRAM), QStringList{QStringLiteral("--cli")} + arguments);
+    return environment;
+}
+
+ProcessResult finished(QProcess& process)
+{
     EXPECT_TRUE(process.waitForFinished(120000));
     ProcessResult result;
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = linesOf(process.readAllStandardOutput());
     result.err = linesOf(process.readAllStandardError());
     return result;
+}
+
+ProcessResult runConsole(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+    process.start(QStringLiteral(MTH_PROGRAM), QStringList{QStringLiteral("--cli")} + arguments);
+    return finished(process);
+}
+
+#ifndef Q_OS_WIN
+// A null-terminated array of the texts, as execve takes them.
+std::vector<char*> cStrings(QByteArrayList& texts)
+{
+    std::vector<char*> pointers;
+    for (QByteArray& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+#endif
+
+// The program with arguments that are bytes, not necessarily UTF-8. QProcess passes its arguments as
+// text, so elsewhere than on Windows (where arguments are text) its child starts the program itself.
+ProcessResult runWithBytes(const QByteArrayList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+#ifdef Q_OS_WIN
+    QStringList text;
+    for (const QByteArray& argument : arguments) {
+        text << QString::fromUtf8(argument);
+    }
+    process.start(QStringLiteral(MTH_PROGRAM), text);
+#else
+    QByteArrayList argvTexts = QByteArrayList{MTH_PROGRAM} + arguments;
+    QByteArrayList environment;
+    for (const QString& variable : withoutDisplay().toStringList()) {
+        environment << variable.toUtf8();
+    }
+    const std::vector<char*> argv = cStrings(argvTexts);
+    const std::vector<char*> envp = cStrings(environment);
+    process.setChildProcessModifier([&argv, &envp] { ::execve(argv.front(), argv.data(), envp.data()); });
+    process.start(QStringLiteral(MTH_PROGRAM), {});
+#endif
+    return finished(process);
 }
 
 class ConsoleModeTest : public WorkflowTest {
@@ -352,4 +408,37 @@ TEST_F(ConsoleModeTest, unwritableLogFile_isReportedAndTheRunGoesOn)
                                               QStringLiteral(": ")))
         << result.err.front().toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("[v] Seluruh Proses Selesai")));
+}
+
+TEST_F(ConsoleModeTest, refusedArgument_endsWithStatusOneInBothModesBeforeAnyRequest)
+{
+    const QString logPath = dataDir.filePath(QStringLiteral("kirim.log"));
+    QByteArrayList valid;
+    for (const QString& argument :
+         serverArguments() + credentialArguments() + QStringList{QStringLiteral("--log-file"), logPath}) {
+        valid << argument.toUtf8();
+    }
+    const auto withPassword = [](const std::string& url) {
+        return QByteArray::fromStdString(url).replace("http://", "http://operator:rahasia@");
+    };
+    const QByteArrayList refusedArguments[] = {
+        {"--server", withPassword(server->serverUrl())},
+        {"--local=" + withPassword(server->localUrl())},
+#ifndef Q_OS_WIN // arguments are text there
+        {"--token", QByteArray::fromStdString(school.token) + "\xFF"},
+        {"--data-dir", dataDir.path().toUtf8() + "\xFF"},
+#endif
+    };
+    for (const QByteArrayList& refused : refusedArguments) {
+        const QString error = app::parseProgramOptions(refused).error;
+        ASSERT_FALSE(error.isEmpty()) << refused.join(' ').toStdString();
+        for (const QByteArrayList& mode : {QByteArrayList{"--cli"}, QByteArrayList{}}) {
+            const ProcessResult result = runWithBytes(mode + valid + refused);
+            EXPECT_EQ(result.exitCode, app::kExitUsage) << refused.join(' ').toStdString();
+            EXPECT_EQ(result.err.front(), error);
+            EXPECT_FALSE((result.out + result.err).join(u'\n').contains(QStringLiteral("rahasia")));
+        }
+    }
+    EXPECT_TRUE(server->requests().empty());
+    EXPECT_FALSE(QFileInfo::exists(logPath));
 }
