@@ -16,6 +16,28 @@ HANDLE handleOf(qintptr value)
     return reinterpret_cast<HANDLE>(value);
 }
 
+// A byte far beyond any file's end, locked around every write: no data is ever there, so the lock keeps
+// out only other writers waiting for the same byte.
+OVERLAPPED writersLock()
+{
+    OVERLAPPED range{};
+    range.OffsetHigh = 0x40000000;
+    return range;
+}
+
+bool writeAll(HANDLE handle, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), MAXDWORD));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), size, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
 } // namespace
 
 bool DirectFile::open(const QString& path, OpenMode mode)
@@ -24,8 +46,8 @@ bool DirectFile::open(const QString& path, OpenMode mode)
     const std::wstring name = path.toStdWString();
     // Appending data without the right to write data: the system then puts every write at the file's
     // current end. With the right to write, a position taken once at opening would be overwritten by
-    // whatever another process appended since.
-    const DWORD access = mode == OpenMode::Append ? FILE_APPEND_DATA : GENERIC_WRITE;
+    // whatever another process appended since. Reading is what locking a range needs.
+    const DWORD access = mode == OpenMode::Append ? FILE_READ_DATA | FILE_APPEND_DATA : GENERIC_WRITE;
     const DWORD disposition = mode == OpenMode::Append ? OPEN_ALWAYS : CREATE_NEW;
     const HANDLE handle = CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -44,15 +66,20 @@ bool DirectFile::open(const QString& path, OpenMode mode)
 
 bool DirectFile::write(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), MAXDWORD));
-        DWORD written = 0;
-        if (!WriteFile(handleOf(m_handle), bytes.data(), size, &written, nullptr) || written == 0) {
-            return fail();
-        }
-        bytes.remove_prefix(written);
+    // Windows' own file systems put an appending write at the end in one step; Wine (and a file shared
+    // over the network) may find the end first and write there after, so that two processes appending
+    // at once write over each other. Writers of one file therefore take turns.
+    const HANDLE handle = handleOf(m_handle);
+    OVERLAPPED lock = writersLock();
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) {
+        return fail();
     }
-    return true;
+    const bool written = writeAll(handle, bytes);
+    if (!written) {
+        fail();
+    }
+    UnlockFileEx(handle, 0, 1, 0, &lock);
+    return written;
 }
 
 bool DirectFile::sync()

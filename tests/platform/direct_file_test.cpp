@@ -49,16 +49,16 @@ TEST(DirectFile, twoProcessesAppendingToOneFile_keepEveryLineWhole)
     QList<QByteArray> lines = file.readAll().split('\n');
     EXPECT_TRUE(lines.takeLast().isEmpty()) << "the file does not end with a whole line";
     std::map<QByteArray, int> next;
-    int broken = 0;
+    QList<QByteArray> broken;
     for (const QByteArray& line : lines) {
         const QByteArray tag = line.left(1);
         if (line != appendedLine(tag, next[tag]) + '\r') {
-            ++broken;
+            broken << line;
             continue;
         }
         ++next[tag];
     }
-    EXPECT_EQ(broken, 0);
+    EXPECT_EQ(broken.size(), 0) << "the first: " << broken.value(0).toStdString();
     EXPECT_EQ(next[tags[0]], kLines);
     EXPECT_EQ(next[tags[1]], kLines);
     if (testing_support::accessListsKept()) {
