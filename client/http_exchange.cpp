@@ -18,9 +18,8 @@ namespace client {
 namespace {
 
 // How often a wait for work on another thread looks whether it is done: that thread cannot wake the
-// loop, and a few milliseconds late is nothing beside the work waited for. More than 20 ms, so that on
-// Windows the timer stays a message of this thread's own (see HttpRequest's constructor).
-constexpr std::chrono::milliseconds kPollSlice{25};
+// loop, and a few milliseconds late is nothing beside the work waited for.
+constexpr std::chrono::milliseconds kPollSlice{5};
 
 bool startsWithBase(std::u16string_view url, std::u16string_view base)
 {
@@ -160,7 +159,7 @@ bool Client::waitUntil(const std::function<bool()>& ready)
             return false;
         }
         QEventLoop loop;
-        QTimer::singleShot(kPollSlice, &loop, &QEventLoop::quit);
+        QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         // An event loop refuses to run once the application has been told to quit: the program is
         // closing, as when cancelAll is called.
         if (loop.exec() == -1) {

@@ -251,11 +251,8 @@ CaCertificates loadCaFile(const QString& path)
 
 HttpRequest::HttpRequest()
 {
-    // Every timer here is coarse (the default): on Windows one of more than 20 ms is a timer message of
-    // this thread's own. A precise one is a multimedia timer whose callback thread posts into this
-    // thread's event queue; under Wine that left the queue's lock taken in about one console run in
-    // thirty, and the program hung waiting for it.
     m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
         m_timedOutIn = m_phase;
         if (m_reply) {
@@ -263,6 +260,7 @@ HttpRequest::HttpRequest()
         }
     });
     m_rateTimer.setSingleShot(true);
+    m_rateTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_rateTimer, &QTimer::timeout, &m_rateTimer, [this] {
         m_tooSlow = true;
         if (m_reply) {
@@ -681,6 +679,7 @@ WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
         QEventLoop loop;
         QTimer slice;
         slice.setSingleShot(true);
+        slice.setTimerType(Qt::PreciseTimer);
         QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
         slice.start(timeout);
         m_waitLoop = &loop;
