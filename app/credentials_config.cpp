@@ -12,8 +12,12 @@ bool SaveConfig(const SyncView& view, const QString& dataDir)
 
 void LoadConfig(SyncView& view, const QString& dataDir)
 {
-    if (const std::optional<Credentials> saved = readCredentialsFile(credentialsFilePath(dataDir))) {
+    bool tooLarge = false;
+    if (const std::optional<Credentials> saved = readCredentialsFile(credentialsFilePath(dataDir), &tooLarge)) {
         view.setCredentials(*saved);
+    }
+    if (tooLarge) {
+        view.appendLog(u"[!] Gagal Membaca Kredensial (Berkas Lebih Dari 64 KiB)");
     }
 }
 

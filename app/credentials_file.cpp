@@ -1,6 +1,6 @@
 #include "app/credentials_file.h"
 
-#include "platform/file_access.h"
+#include "platform/atomic_file.h"
 #include "platform/qt_text.h"
 #include "json/json.h"
 #include "json/json_escape.h"
@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace app {
 namespace {
@@ -144,23 +143,10 @@ Credentials parseCredentialsLine(std::u16string_view line)
 
 bool writeCredentialsFile(const QString& path, const Credentials& credentials)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    // The token is a secret: the file is its owner's only, from its first byte on.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const std::string bytes = formatCredentialsLine(credentials);
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    // On Windows the mode above sets only the read-only attribute; the access list comes with the file's
-    // final name.
-    return file.commit() && platform::restrictToOwner(path);
+    return platform::writeFileAtomically(path, formatCredentialsLine(credentials));
 }
 
-std::optional<Credentials> readCredentialsFile(const QString& path)
+std::optional<Credentials> readCredentialsFile(const QString& path, bool* tooLarge)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) {
@@ -170,7 +156,14 @@ std::optional<Credentials> readCredentialsFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) {
         return Credentials{};
     }
-    const QByteArray bytes = file.readAll();
+    // One byte more than the limit tells a file that is too large without reading it whole.
+    const QByteArray bytes = file.read(kCredentialsFileLimit + 1);
+    if (bytes.size() > kCredentialsFileLimit) {
+        if (tooLarge != nullptr) {
+            *tooLarge = true;
+        }
+        return Credentials{};
+    }
     const qsizetype lineEnd = bytes.indexOf('\r');
     Credentials credentials = parseCredentialsLine(decodeFileText(lineEnd >= 0 ? bytes.first(lineEnd) : bytes));
     if (credentials.token.empty() || credentials.npsn.empty() || credentials.email.empty()) {

@@ -29,15 +29,21 @@ std::string formatCredentialsLine(const Credentials& credentials);
 // that is missing, written otherwise (a blank after the colon) or never closed gives the empty text.
 Credentials parseCredentialsLine(std::u16string_view line);
 
-// Writes the file atomically (a temporary file in the same folder, renamed over the old one) and
-// readable by its owner only (on Windows an explicit access list). False when it cannot be written (the
-// old file is then left as it was) or not be made its owner's only.
+// The largest credentials file that is read: the line of three values takes far less, and reading a
+// huge file whole would take the program's memory and time.
+inline constexpr qsizetype kCredentialsFileLimit = 64 * 1024;
+
+// Writes the file atomically (platform::writeFileAtomically: a new file in the same folder, renamed over
+// the old one once every byte is on the disk) and readable by its owner only (on Windows an explicit
+// access list). False when it cannot be written or not be made its owner's only; the old file is then
+// left as it was, byte for byte.
 bool writeCredentialsFile(const QString& path, const Credentials& credentials);
-// The credentials in the file; nothing when there is no file. A file that cannot be read, or is empty,
-// gives empty values. Each value is read from the first line as parseCredentialsLine reads it; one that
-// is not found there is the string member of that name when the whole file parses as a JSON object
-// (blanks around a colon, one member per line), else empty. The first line ends at the first CR (or the
-// end of the file). Bytes that are not UTF-8 are read as Latin-1, as older files may hold them.
-std::optional<Credentials> readCredentialsFile(const QString& path);
+// The credentials in the file; nothing when there is no file. A file that cannot be read, is empty or
+// is larger than kCredentialsFileLimit gives empty values; `tooLarge`, when given, is set to true in the
+// last case (and left alone otherwise). Each value is read from the first line as parseCredentialsLine reads it; one
+// that is not found there is the string member of that name when the whole file parses as a JSON object (blanks around
+// a colon, one member per line), else empty. The first line ends at the first CR (or the end of the file). Bytes that
+// are not UTF-8 are read as Latin-1, as older files may hold them.
+std::optional<Credentials> readCredentialsFile(const QString& path, bool* tooLarge = nullptr);
 
 } // namespace app

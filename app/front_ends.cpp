@@ -148,12 +148,7 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
     if (!options.logFile.isEmpty()) {
         logFile.emplace(options.logFile, QDateTime::currentDateTime(), platform::toQString(client.serverBase()),
                         platform::toQString(client.localBase()));
-        if (logFile->error().isEmpty()) {
-            view.setLogFile(&*logFile);
-        } else {
-            // The run matters more than its record: it goes on without the file.
-            view.printError(toU16(logFile->error()));
-        }
+        view.setLogFile(&*logFile);
     }
     TerminalProgress progress(stderr, platform::isTerminal(stderr));
     view.setProgress(&progress);

@@ -1,18 +1,22 @@
 #include "app/run_log_file.h"
 
 #include "app/window_state.h"
+#include "platform/console.h"
 #include "platform/qt_text.h"
 
 #include <QDateTime>
 
+#include <cstdio>
+#include <string>
+
 namespace app {
 
 RunLogFile::RunLogFile(const QString& path, const QDateTime& start, const QString& serverBase, const QString& localBase)
-    : m_file(path)
+    : m_path(path)
 {
     m_clock.start();
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        m_error = QStringLiteral("Log tidak dapat ditulis ke ") + path + QStringLiteral(": ") + m_file.errorString();
+    if (!m_file.open(path, platform::DirectFile::OpenMode::Append)) {
+        reportFailure();
         return;
     }
     writeLine(firstLine(start, serverBase, localBase).toStdString());
@@ -39,15 +43,29 @@ void RunLogFile::writeLine(std::string_view utf8)
     if (!m_file.isOpen()) {
         return;
     }
-    m_file.write(utf8.data(), static_cast<qint64>(utf8.size()));
-    m_file.write("\r\n", 2);
-    m_file.flush();
+    // One write for the whole line: another run appending to the same file cannot come in between.
+    std::string line(utf8);
+    line += "\r\n";
+    if (!m_file.write(line)) {
+        reportFailure();
+    }
 }
 
 void RunLogFile::finish(int exitStatus)
 {
     writeLine(lastLine(exitStatus, m_clock.elapsed()).toStdString());
+    if (!m_file.close()) {
+        reportFailure();
+    }
+}
+
+void RunLogFile::reportFailure()
+{
+    const QString text =
+        QStringLiteral("Log tidak dapat ditulis ke ") + m_path + QStringLiteral(": ") + m_file.errorString();
+    // The run matters more than its record: it goes on without the file.
     m_file.close();
+    platform::writeText(stderr, text.toStdString() + '\n');
 }
 
 } // namespace app

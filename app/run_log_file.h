@@ -4,11 +4,13 @@
 // the local date and time (ISO 8601), the program version and both addresses; then every line the
 // console prints; then a last line with the exit status and the run's duration. UTF-8 with CR LF line
 // ends. A new file is created readable and writable by its owner only; an existing one is never
-// truncated.
+// truncated. Each line reaches the file in one write at its end, so runs that share the file keep every
+// line whole.
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QString>
+
+#include "platform/direct_file.h"
 
 #include <string_view>
 
@@ -18,11 +20,11 @@ namespace app {
 
 class RunLogFile final {
 public:
-    // Opens `path` for appending and writes the first line. When it cannot, error() says why and
-    // every later write does nothing.
+    // Opens `path` for appending and writes the first line. The first failure, to open or to write,
+    // is said once on standard error ("Log tidak dapat ditulis ke " + path + ": " + the reason); the
+    // file then takes no further lines and the run goes on without it.
     RunLogFile(const QString& path, const QDateTime& start, const QString& serverBase, const QString& localBase);
 
-    const QString& error() const { return m_error; }
     void writeLine(std::string_view utf8);
     void finish(int exitStatus);
 
@@ -30,8 +32,10 @@ public:
     static QString lastLine(int exitStatus, qint64 milliseconds);
 
 private:
-    QFile m_file;
-    QString m_error;
+    void reportFailure();
+
+    platform::DirectFile m_file;
+    QString m_path;
     QElapsedTimer m_clock;
 };
 

@@ -20,6 +20,13 @@ QByteArray readAll(const QString& path)
     return file.readAll();
 }
 
+// A file of credentials that fills `size` bytes with blanks after its line.
+QByteArray paddedTo(qsizetype size)
+{
+    const QByteArray line = "{\"token\":\"t\",\"npsn\":\"n\",\"email\":\"e\"}\r\n";
+    return line + QByteArray(size - line.size(), ' ');
+}
+
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -131,6 +138,8 @@ TEST(CredentialsFile, readingOtherLayouts_findsEachMemberOnItsOwn)
          {u"caf\u00e9", u"n", u"e"}},
         {"empty file", "", {}},
         {"not JSON at all", "\x00\x01garbage", {}},
+        {"exactly as large as may be read", paddedTo(app::kCredentialsFileLimit), {u"t", u"n", u"e"}},
+        {"one byte larger", paddedTo(app::kCredentialsFileLimit + 1), {}},
     };
     QTemporaryDir dir;
     const QString path = app::credentialsFilePath(dir.path());

@@ -3,6 +3,8 @@
 #include "app/start_sequence.h"
 #include "app/startup_check.h"
 
+#include <QFile>
+
 using namespace testing_support;
 using app::CheckOutcome;
 
@@ -123,4 +125,25 @@ TEST_F(StartupCheckTest, serverGone_failsAfterOneQuestion)
     EXPECT_EQ(check(), CheckOutcome::Unreachable);
     EXPECT_EQ(view.log, lines({u"[x] Gagal Cek Versi Aplikasi !"}));
     EXPECT_FALSE(view.closing);
+}
+
+// A credentials file far beyond one line is not read, only reported; it is left for the next send to
+// replace.
+TEST_F(StartupCheckTest, oversizedCredentialsFile_givesEmptyBoxesAndOneWarningAndStaysAsItIs)
+{
+    const QString path = app::credentialsFilePath(dataDir.path());
+    const std::string line = app::formatCredentialsLine({token, npsn, u"ops@x"});
+    const QByteArray bytes = QByteArray::fromStdString(line) + QByteArray(app::kCredentialsFileLimit, ' ');
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+
+    EXPECT_EQ(app::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
+    EXPECT_EQ(view.boxes, app::Credentials{});
+    EXPECT_EQ(view.log, lines({u"[!] Gagal Membaca Kredensial (Berkas Lebih Dari 64 KiB)",
+                               u"[i] Cek Versi Aplikasi ...", u"[v] Versi Aplikasi Terbaru",
+                               u"---------------------------------------", u"[i] Silahkan Kirim Data !"}));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes);
 }
