@@ -6,8 +6,8 @@
 // when a box has no title) and "Buka: " + address. Input boxes answer with the empty text. Every
 // printed line can also go to a log file, and a live progress line is erased before each of them.
 
-#include "app/sync_view.h"
 #include "platform/dialogs.h"
+#include "workflow/sync_view.h"
 
 #include <cstdio>
 

@@ -3,14 +3,14 @@
 #include "app/console_view.h"
 #include "app/main_window.h"
 #include "app/run_log_file.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
 #include "app/terminal_progress.h"
-#include "app/window_state.h"
 #include "client/http_exchange.h"
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
+#include "workflow/window_state.h"
 #include "json/utf8.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "app/main_window.h"
 
+#include "app/desktop_browser.h"
 #include "app/form_controls.h"
 #include "app/log_export.h"
+#include "app/qt_dialogs.h"
 #include "platform/application.h"
-#include "platform/browser.h"
-#include "platform/qt_dialogs.h"
 #include "platform/qt_text.h"
 
 #include <QAction>

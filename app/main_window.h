@@ -5,7 +5,7 @@
 // 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
 // send run; the window itself holds no workflow.
 
-#include "app/sync_view.h"
+#include "workflow/sync_view.h"
 
 #include <QWidget>
 

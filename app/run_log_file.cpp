@@ -1,8 +1,8 @@
 #include "app/run_log_file.h"
 
-#include "app/window_state.h"
 #include "platform/console.h"
 #include "platform/qt_text.h"
+#include "workflow/window_state.h"
 
 #include <QDateTime>
 

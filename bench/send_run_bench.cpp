@@ -10,10 +10,10 @@
 #include "process_memory.h"
 
 #include "app/console_view.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
-#include "app/window_state.h"
 #include "client/http_exchange.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
+#include "workflow/window_state.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 
 #include "app/front_ends.h"
 #include "app/main_window.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
 
 #include <QElapsedTimer>
 #include <QFile>

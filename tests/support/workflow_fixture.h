@@ -6,7 +6,7 @@
 #include "recording_view.h"
 #include "sandbox_fixture.h"
 
-#include "app/window_state.h"
+#include "workflow/window_state.h"
 
 #include <QTemporaryDir>
 

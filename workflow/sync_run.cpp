@@ -1,10 +1,10 @@
-#include "app/sync_run.h"
+#include "workflow/sync_run.h"
 
-#include "app/credentials_config.h"
-#include "app/sync_view.h"
-#include "app/window_state.h"
 #include "client/http_exchange.h"
 #include "platform/dialogs.h"
+#include "workflow/credentials_config.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 #include "json/json.h"
 #include "json/text_case.h"
 

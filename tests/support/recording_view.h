@@ -3,8 +3,8 @@
 // A view for workflow tests: keeps the log as the window would show it and records every status,
 // progress value, button change, dialog and page, with no pixels involved.
 
-#include "app/sync_view.h"
 #include "recording_dialogs.h"
+#include "workflow/sync_view.h"
 
 #include <functional>
 #include <string>

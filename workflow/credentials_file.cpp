@@ -1,4 +1,4 @@
-#include "app/credentials_file.h"
+#include "workflow/credentials_file.h"
 
 #include "platform/atomic_file.h"
 #include "platform/qt_text.h"

@@ -1,4 +1,4 @@
-#include "app/credentials_file.h"
+#include "workflow/credentials_file.h"
 
 #include <QDir>
 #include <QFile>

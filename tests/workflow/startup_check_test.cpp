@@ -1,7 +1,7 @@
 #include "workflow_fixture.h"
 
-#include "app/start_sequence.h"
-#include "app/startup_check.h"
+#include "workflow/start_sequence.h"
+#include "workflow/startup_check.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "app/desktop_browser.h"
 
 #include <QDesktopServices>
 #include <QObject>
@@ -36,4 +36,4 @@ TEST(DesktopBrowser, opensExactlyTheGivenPage)
     EXPECT_EQ(catcher.caught[1].toString(), QStringLiteral("http://127.0.0.1:8080/unduhan"));
 }
 
-#include "browser_test.moc"
+#include "desktop_browser_test.moc"

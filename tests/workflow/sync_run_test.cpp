@@ -1,7 +1,7 @@
 #include "workflow_fixture.h"
 
-#include "app/credentials_file.h"
-#include "app/sync_run.h"
+#include "workflow/credentials_file.h"
+#include "workflow/sync_run.h"
 
 #include <QDir>
 

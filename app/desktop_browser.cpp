@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "app/desktop_browser.h"
 
 #include "platform/qt_text.h"
 

@@ -1,9 +1,9 @@
-#include "app/startup_check.h"
+#include "workflow/startup_check.h"
 
-#include "app/sync_view.h"
-#include "app/window_state.h"
 #include "client/http_exchange.h"
 #include "platform/dialogs.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 #include "json/json.h"
 
 namespace app {

@@ -1,7 +1,7 @@
-#include "app/credentials_config.h"
+#include "workflow/credentials_config.h"
 
-#include "app/credentials_file.h"
-#include "app/sync_view.h"
+#include "workflow/credentials_file.h"
+#include "workflow/sync_view.h"
 
 namespace app {
 

@@ -1,8 +1,8 @@
-#include "app/start_sequence.h"
+#include "workflow/start_sequence.h"
 
-#include "app/credentials_config.h"
-#include "app/sync_view.h"
-#include "app/window_state.h"
+#include "workflow/credentials_config.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 
 namespace app {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/credentials_file.h"
-#include "app/startup_check.h"
+#include "workflow/credentials_file.h"
+#include "workflow/startup_check.h"
 
 #include <QString>
 
