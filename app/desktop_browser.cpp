@@ -6,12 +6,12 @@
 #include <QString>
 #include <QUrl>
 
-namespace platform {
+namespace app {
 
 bool DesktopBrowser::openUrl(std::u16string_view url)
 {
-    const QUrl address(toQString(url), QUrl::StrictMode);
+    const QUrl address(platform::toQString(url), QUrl::StrictMode);
     return address.isValid() && !address.isRelative() && QDesktopServices::openUrl(address);
 }
 
-} // namespace platform
+} // namespace app

@@ -2,12 +2,12 @@
 
 #include "platform/browser.h"
 
-namespace platform {
+namespace app {
 
 // The desktop's default browser (QDesktopServices).
-class DesktopBrowser final : public Browser {
+class DesktopBrowser final : public platform::Browser {
 public:
     bool openUrl(std::u16string_view url) override;
 };
 
-} // namespace platform
+} // namespace app

@@ -20,6 +20,14 @@
 #include <optional>
 
 namespace app {
+
+using workflow::CheckOutcome;
+using workflow::Credentials;
+using workflow::Form_Load;
+using workflow::RunOutcome;
+using workflow::SyncRun;
+using workflow::WindowState;
+
 namespace {
 
 using platform::toU16;
@@ -48,7 +56,8 @@ std::optional<Credentials> givenCredentials(const ProgramOptions& options, const
     if (!options.token && !options.npsn && !options.user) {
         return std::nullopt;
     }
-    Credentials credentials = readCredentialsFile(credentialsFilePath(dataDir)).value_or(Credentials{});
+    Credentials credentials =
+        workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir)).value_or(Credentials{});
     if (options.token) {
         credentials.token = toU16(*options.token);
     }

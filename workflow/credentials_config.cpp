@@ -3,7 +3,7 @@
 #include "workflow/credentials_file.h"
 #include "workflow/sync_view.h"
 
-namespace app {
+namespace workflow {
 
 bool SaveConfig(const SyncView& view, const QString& dataDir)
 {
@@ -21,4 +21,4 @@ void LoadConfig(SyncView& view, const QString& dataDir)
     }
 }
 
-} // namespace app
+} // namespace workflow

@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace app {
+namespace workflow {
 namespace {
 
 // The escape sequence at `at` (just past a backslash): the decoded unit and the characters it took, or
@@ -172,4 +172,4 @@ std::optional<Credentials> readCredentialsFile(const QString& path, bool* tooLar
     return credentials;
 }
 
-} // namespace app
+} // namespace workflow

@@ -6,7 +6,7 @@
 #include "workflow/window_state.h"
 #include "json/json.h"
 
-namespace app {
+namespace workflow {
 namespace {
 
 bool succeeded(std::u16string_view reply)
@@ -82,4 +82,4 @@ CheckOutcome StartupCheck::outOfDateEnding()
     return CheckOutcome::OutOfDate;
 }
 
-} // namespace app
+} // namespace workflow

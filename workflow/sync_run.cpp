@@ -11,7 +11,7 @@
 #include <charconv>
 #include <limits>
 
-namespace app {
+namespace workflow {
 namespace {
 
 constexpr std::int64_t kDailyLimit = 10;
@@ -234,4 +234,4 @@ void SyncRun::commonEnding()
     m_view.setSendEnabled(true);
 }
 
-} // namespace app
+} // namespace workflow

@@ -15,7 +15,7 @@ namespace platform {
 class Dialogs;
 }
 
-namespace app {
+namespace workflow {
 
 class SyncView {
 public:
@@ -56,4 +56,4 @@ public:
     virtual void openPage(std::u16string_view url) = 0;
 };
 
-} // namespace app
+} // namespace workflow

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace workflow {
 
 // The program's version, shown in the window and compared with the regional server's.
 inline constexpr std::u16string_view AppVersion = u"2.0";
@@ -23,4 +23,4 @@ struct WindowState {
     bool SyncBusy = false;
 };
 
-} // namespace app
+} // namespace workflow

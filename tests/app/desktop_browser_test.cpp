@@ -24,7 +24,7 @@ TEST(DesktopBrowser, opensExactlyTheGivenPage)
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-    platform::DesktopBrowser browser;
+    app::DesktopBrowser browser;
     EXPECT_TRUE(browser.openUrl(u"https://tervalis.example/progres_data"));
     EXPECT_TRUE(browser.openUrl(u"http://127.0.0.1:8080/unduhan"));
     EXPECT_FALSE(browser.openUrl(u"bukan alamat"));

@@ -26,7 +26,7 @@ protected:
     }
 
     RecordingView view{dialogs};
-    app::WindowState state;
+    workflow::WindowState state;
     QTemporaryDir dataDir;
 };
 
