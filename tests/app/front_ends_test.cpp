@@ -8,6 +8,8 @@
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 
+#include "mth_version.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -90,7 +92,7 @@ TEST_F(WindowClosingTest, whileCheckWaits_windowShowsItsStartState)
         EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->count(), 1);
         EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->item(0)->text(),
                   QStringLiteral("[i] Cek Versi Aplikasi ..."));
-        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi 2.0"));
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi " MTH_VERSION));
         EXPECT_EQ(window.progressBarWidth(), 0.0);
         EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
                   QStringLiteral("Status: MENGHUBUNGKAN SERVER..."));
@@ -356,7 +358,7 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
 {
     setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitOutOfDate);
-    setScenario([](sandbox::Scenario& s) { s.version = "2.0"; });
+    setScenario([](sandbox::Scenario& s) { s.version = MTH_VERSION; });
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
