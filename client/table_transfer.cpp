@@ -5,6 +5,7 @@
 #include "platform/http_request.h"
 #include "platform/qt_text.h"
 
+#include "json/decimal.h"
 #include "json/json.h"
 #include "json/root_member.h"
 #include "json/utf8.h"
@@ -23,11 +24,6 @@ namespace client {
 namespace {
 
 constexpr std::string_view kUploadPrefix = "{\"data_json\":";
-
-std::string_view view(const QByteArray& bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
 
 bool isUtf8(const QByteArray& charset)
 {
@@ -70,8 +66,7 @@ std::u16string messageOrFailure(std::u16string_view reply)
 // Why a summary rebuild failed when the server answered it with an error status.
 std::u16string summaryStatusFailure(int status)
 {
-    const std::string digits = std::to_string(status);
-    return u"Server Tervalis menjawab rekap data dengan status HTTP " + std::u16string(digits.begin(), digits.end());
+    return u"Server Tervalis menjawab rekap data dengan status HTTP " + json::decimalText(status);
 }
 
 // What the table reply says about sending it: whether it holds "results" and is uploaded, else what
@@ -113,8 +108,8 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
         return upload;
     };
     try {
-        if (isUtf8(charset) && isWellFormedUtf8(view(body))) {
-            const std::string_view text = view(body);
+        if (isUtf8(charset) && json::isWellFormedUtf8(platform::byteView(body))) {
+            const std::string_view text = platform::byteView(body);
             if (judge(verdictOn(text, "results", [&] { return json::Utf8ToUtf16(text); }))) {
                 rows.set_value(rowCount(json::RootMemberUtf8(text, u"results")));
             }
