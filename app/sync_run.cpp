@@ -3,7 +3,7 @@
 #include "app/credentials_config.h"
 #include "app/sync_view.h"
 #include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/dialogs.h"
 #include "json/decimal.h"
 #include "json/json.h"
