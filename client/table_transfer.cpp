@@ -69,11 +69,8 @@ std::u16string notUploaded(int status, std::optional<std::u16string> message, Op
 {
     using Cause = OperationFailure::Cause;
     const bool errorStatus = status < 200 || status >= 300;
-    why = {.cause = errorStatus ? Cause::ErrorStatus
-                    : message   ? Cause::ServiceMessage
-                                : Cause::UnknownReply,
-           .status = status,
-           .message = message.value_or(u"")};
+    const Cause cause = errorStatus ? Cause::ErrorStatus : message ? Cause::ServiceMessage : Cause::UnknownReply;
+    why = {.cause = cause, .status = status, .message = message.value_or(u"")};
     return message ? std::move(*message) : u"gagal";
 }
 
