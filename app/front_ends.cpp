@@ -2,12 +2,13 @@
 
 #include "app/console_view.h"
 #include "app/main_window.h"
+#include "app/refusal_box.h"
 #include "app/run_log_file.h"
 #include "app/start_sequence.h"
 #include "app/sync_run.h"
 #include "app/terminal_progress.h"
 #include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
@@ -124,7 +125,8 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     QApplication::setWindowIcon(applicationIcon());
     const QString dataDir = dataDirectory(options);
     Form1 window;
-    client::Client client(clientSettings(options), window.dialogs());
+    RefusalBox refusals(window.dialogs());
+    client::Client client(clientSettings(options), refusals);
     reportSetupError(client);
     WindowState state;
     SyncRun run(window, client, state, dataDir);
@@ -142,7 +144,8 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
     QCoreApplication application(argc, argv);
     const QString dataDir = dataDirectory(options);
     ConsoleView view;
-    client::Client client(clientSettings(options), view.dialogs());
+    RefusalBox refusals(view.dialogs());
+    client::Client client(clientSettings(options), refusals);
 
     std::optional<RunLogFile> logFile;
     if (!options.logFile.isEmpty()) {

@@ -2,7 +2,7 @@
 
 #include "app/sync_view.h"
 #include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/dialogs.h"
 #include "json/json.h"
 

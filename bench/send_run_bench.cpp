@@ -10,10 +10,11 @@
 #include "process_memory.h"
 
 #include "app/console_view.h"
+#include "app/refusal_box.h"
 #include "app/start_sequence.h"
 #include "app/sync_run.h"
 #include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,7 +47,8 @@ int main(int argc, char** argv)
     client::ClientSettings settings;
     settings.serverBase = u16(argv[1]);
     settings.localBase = u16(argv[2]);
-    client::Client client(settings, view.dialogs());
+    app::RefusalBox refusals(view.dialogs());
+    client::Client client(settings, refusals);
     app::WindowState state;
     const QString dataDir = QString::fromLocal8Bit(argv[6]);
 
