@@ -4,10 +4,11 @@
 #include "app/main_window.h"
 #include "app/run_log_file.h"
 #include "app/terminal_progress.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
+#include "workflow/refusal_box.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 #include "workflow/window_state.h"
@@ -133,7 +134,8 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     QApplication::setWindowIcon(applicationIcon());
     const QString dataDir = dataDirectory(options);
     Form1 window;
-    client::Client client(clientSettings(options), window.dialogs());
+    workflow::RefusalBox refusals(window.dialogs());
+    client::Client client(clientSettings(options), refusals);
     reportSetupError(client);
     WindowState state;
     SyncRun run(window, client, state, dataDir);
@@ -151,7 +153,8 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
     QCoreApplication application(argc, argv);
     const QString dataDir = dataDirectory(options);
     ConsoleView view;
-    client::Client client(clientSettings(options), view.dialogs());
+    workflow::RefusalBox refusals(view.dialogs());
+    client::Client client(clientSettings(options), refusals);
 
     std::optional<RunLogFile> logFile;
     if (!options.logFile.isEmpty()) {

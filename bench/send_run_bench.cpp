@@ -10,7 +10,8 @@
 #include "process_memory.h"
 
 #include "app/console_view.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
+#include "workflow/refusal_box.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 #include "workflow/window_state.h"
@@ -46,7 +47,8 @@ int main(int argc, char** argv)
     client::ClientSettings settings;
     settings.serverBase = u16(argv[1]);
     settings.localBase = u16(argv[2]);
-    client::Client client(settings, view.dialogs());
+    workflow::RefusalBox refusals(view.dialogs());
+    client::Client client(settings, refusals);
     workflow::WindowState state;
     const QString dataDir = QString::fromLocal8Bit(argv[6]);
 

@@ -13,47 +13,6 @@
 namespace workflow {
 namespace {
 
-// The escape sequence at `at` (just past a backslash): the decoded unit and the characters it took, or
-// nothing when it is no escape we know.
-std::optional<std::pair<char16_t, std::size_t>> decodeEscape(std::u16string_view text, std::size_t at)
-{
-    if (at >= text.size()) {
-        return std::nullopt;
-    }
-    switch (text[at]) {
-    case u'"':
-    case u'\\':
-    case u'/':
-        return std::pair{text[at], std::size_t{1}};
-    case u'b':
-        return std::pair{u'\b', std::size_t{1}};
-    case u'f':
-        return std::pair{u'\f', std::size_t{1}};
-    case u'n':
-        return std::pair{u'\n', std::size_t{1}};
-    case u'r':
-        return std::pair{u'\r', std::size_t{1}};
-    case u't':
-        return std::pair{u'\t', std::size_t{1}};
-    case u'u': {
-        if (at + 5 > text.size()) {
-            return std::nullopt;
-        }
-        int value = 0;
-        for (std::size_t k = 1; k <= 4; ++k) {
-            const int digit = json::hexDigitValue(text[at + k]);
-            if (digit < 0) {
-                return std::nullopt;
-            }
-            value = value * 16 + digit;
-        }
-        return std::pair{static_cast<char16_t>(value), std::size_t{5}};
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
 std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
 {
     std::u16string pattern;
@@ -70,9 +29,9 @@ std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
             return value;
         }
         if (c == u'\\') {
-            if (const auto escape = decodeEscape(line, i + 1)) {
-                value += escape->first;
-                i += escape->second;
+            if (const auto escape = json::readStrictEscape(line, i + 1)) {
+                value += escape->unit;
+                i += escape->length;
                 continue;
             }
         }
@@ -81,22 +40,10 @@ std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
     return {}; // never closed
 }
 
-bool isUtf8(const QByteArray& bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    for (qsizetype i = 0; i < bytes.size();) {
-        const json::Utf8Step step = json::decodeUtf8(p + i, static_cast<std::size_t>(bytes.size() - i));
-        if (step.codePoint == 0xFFFD && !(step.length == 3 && p[i] == 0xEF && p[i + 1] == 0xBF && p[i + 2] == 0xBD)) {
-            return false;
-        }
-        i += step.length;
-    }
-    return true;
-}
-
 std::u16string decodeFileText(const QByteArray& bytes)
 {
-    return (isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes)).toStdU16String();
+    return (json::isWellFormedUtf8(platform::byteView(bytes)) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes))
+        .toStdU16String();
 }
 
 // A file written by hand may put blanks around the colons or spread the object over several lines, which

@@ -1,6 +1,6 @@
 #include "workflow/startup_check.h"
 
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/dialogs.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"

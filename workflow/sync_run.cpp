@@ -1,10 +1,11 @@
 #include "workflow/sync_run.h"
 
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/dialogs.h"
 #include "workflow/credentials_config.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"
+#include "json/decimal.h"
 #include "json/json.h"
 #include "json/text_case.h"
 
@@ -19,12 +20,6 @@ constexpr std::int64_t kDailyLimit = 10;
 bool contains(std::u16string_view text, std::u16string_view part)
 {
     return text.find(part) != std::u16string_view::npos;
-}
-
-std::u16string decimal(std::int64_t value)
-{
-    const std::string digits = std::to_string(value);
-    return {digits.begin(), digits.end()};
 }
 
 } // namespace
@@ -159,7 +154,7 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
     const auto n = static_cast<std::int64_t>(names.size());
     for (std::int64_t i = 0; i < n; ++i) {
         const std::u16string& name = names[static_cast<std::size_t>(i)];
-        m_view.SetStatus(u"SINKRONISASI " + decimal(i + 1) + u"/" + decimal(n), ColorBusy);
+        m_view.SetStatus(u"SINKRONISASI " + json::decimalText(i + 1) + u"/" + json::decimalText(n), ColorBusy);
         m_view.SetProgress(i, n);
         log(u"[>] Mengirim Data " + displayName(name) + u" ...");
         m_view.ScrollLog();
@@ -172,7 +167,7 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
             failed = true;
             log(u"");
         } else {
-            log(u"    [v] Kirim Data Sukses (" + decimal(m_client.LastRowCount()) + u" baris)");
+            log(u"    [v] Kirim Data Sukses (" + json::decimalText(m_client.LastRowCount()) + u" baris)");
             log(u"    [>] Proses Data di Tervalis ...");
             m_view.ScrollLog();
             const std::u16string processed = m_client.ProcessData(npsn, name);

@@ -37,7 +37,7 @@ protected:
         client::ClientSettings settings;
         settings.timeouts.receive = std::chrono::seconds(30);
         startSandbox({}, settings);
-        client = std::make_unique<client::Client>(clientSettingsFor(settings), window.dialogs());
+        client = std::make_unique<client::Client>(clientSettingsFor(settings), windowRefusals);
         run = std::make_unique<workflow::SyncRun>(window, *client, state, dataDir.path());
         app::wireWindow(window, *client, *run);
     }
@@ -67,6 +67,7 @@ protected:
     RecordingDialogs windowDialogs;
     RecordingBrowser browser;
     app::Form1 window{&windowDialogs, &browser};
+    workflow::RefusalBox windowRefusals{window.dialogs()};
     std::unique_ptr<workflow::SyncRun> run;
 };
 

@@ -51,6 +51,6 @@ TEST_F(GetSettingTest, serverDown_givesErrorText)
     client::ClientSettings settings;
     settings.serverBase = u16(base);
     settings.timeouts = shortTimeouts();
-    client::Client c(settings, dialogs);
+    client::Client c(settings, refusals);
     EXPECT_EQ(c.GetSetting(u"versi").rfind(u"Error: ", 0), 0u);
 }

@@ -151,8 +151,10 @@ TEST_F(SyncRunTest, refusedUserName_stopsAtEmailCheckAfterSavingCredentials)
     EXPECT_EQ(click(), RunOutcome::StoppedAtGate);
     EXPECT_EQ(view.log, lines({u"[i] Cek Email ...", u"[x] Email Tidak Valid !"}));
     EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL", workflow::ColorFail}));
-    ASSERT_EQ(dialogs.shown.size(), 1u); // the e-mail check's own box
+    ASSERT_EQ(dialogs.shown.size(), 1u); // the e-mail check's own box: no title of its own, no icon
     EXPECT_EQ(dialogs.shown[0].text, u"Gagal: Username Salah !!!");
+    EXPECT_FALSE(dialogs.shown[0].title);
+    EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::None);
     EXPECT_EQ(view.progress, std::vector<double>{0.0});
     EXPECT_EQ(workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir.path())), view.boxes);
     EXPECT_EQ(server->requests(sandbox::Side::Regional).size(), 0u);
