@@ -3,6 +3,8 @@
 
 #include "client/failure_description.h"
 
+#include "mth_version.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -400,7 +402,7 @@ TEST_F(HttpExchangeTest, baseAddress_trailingSlashesDropped)
         settings.serverBase = u16(server->serverUrl() + suffix);
         settings.timeouts = shortTimeouts();
         client::Client c(settings, refusals);
-        EXPECT_EQ(c.GetSetting(u"versi"), u"{\"success\":true,\"msg\":\"2.0\"}") << suffix;
+        EXPECT_EQ(c.GetSetting(u"versi"), u"{\"success\":true,\"msg\":\"" MTH_VERSION "\"}") << suffix;
         ASSERT_EQ(server->requests().size(), 1u) << suffix;
         EXPECT_EQ(server->requests()[0].target, "/api_api/ambil_seting/versi") << suffix;
     }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/credentials_file.h"
-#include "app/startup_check.h"
+#include "workflow/credentials_file.h"
+#include "workflow/startup_check.h"
 
 #include <QString>
 
 #include <optional>
 
-namespace app {
+namespace workflow {
 
 // The start sequence: send button disabled, saved credentials loaded (then replaced by `given` when
 // the command line named them), status, empty bar, first log line and version label set, the window
@@ -15,4 +15,4 @@ namespace app {
 CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& state, const QString& dataDir,
                        const std::optional<Credentials>& given = std::nullopt);
 
-} // namespace app
+} // namespace workflow

@@ -7,8 +7,8 @@
 #include "recording_view.h"
 #include "sandbox_fixture.h"
 
-#include "app/refusal_box.h"
-#include "app/window_state.h"
+#include "workflow/refusal_box.h"
+#include "workflow/window_state.h"
 
 #include <QTemporaryDir>
 
@@ -30,9 +30,9 @@ protected:
     }
 
     RecordingDialogs dialogs;
-    app::RefusalBox refusalBox{dialogs};
+    workflow::RefusalBox refusalBox{dialogs};
     RecordingView view{dialogs};
-    app::WindowState state;
+    workflow::WindowState state;
     QTemporaryDir dataDir;
 };
 

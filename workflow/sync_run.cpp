@@ -1,10 +1,10 @@
-#include "app/sync_run.h"
+#include "workflow/sync_run.h"
 
-#include "app/credentials_config.h"
-#include "app/sync_view.h"
-#include "app/window_state.h"
 #include "client/client.h"
 #include "platform/dialogs.h"
+#include "workflow/credentials_config.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 #include "json/decimal.h"
 #include "json/json.h"
 #include "json/text_case.h"
@@ -12,7 +12,7 @@
 #include <charconv>
 #include <limits>
 
-namespace app {
+namespace workflow {
 namespace {
 
 constexpr std::int64_t kDailyLimit = 10;
@@ -229,4 +229,4 @@ void SyncRun::commonEnding()
     m_view.setSendEnabled(true);
 }
 
-} // namespace app
+} // namespace workflow

@@ -3,8 +3,8 @@
 // A view for workflow tests: keeps the log as the window would show it and records every status,
 // progress value, button change, dialog and page, with no pixels involved.
 
-#include "app/sync_view.h"
 #include "recording_dialogs.h"
+#include "workflow/sync_view.h"
 
 #include <functional>
 #include <string>
@@ -14,11 +14,11 @@ namespace testing_support {
 
 struct StatusChange {
     std::u16string text;
-    app::Color color;
+    workflow::Color color;
     friend bool operator==(const StatusChange&, const StatusChange&) = default;
 };
 
-class RecordingView final : public app::SyncView {
+class RecordingView final : public workflow::SyncView {
 public:
     // Dialogs go to `dialogs`, which the client may share so that its boxes land in the same record.
     explicit RecordingView(RecordingDialogs& dialogs) : dialogsShown(dialogs) {}
@@ -26,7 +26,7 @@ public:
     void appendLog(std::u16string_view line) override { log.emplace_back(line); }
     void clearLog() override { log.clear(); }
     void ScrollLog() override { ++scrolls; }
-    void SetStatus(std::u16string_view text, app::Color color) override
+    void SetStatus(std::u16string_view text, workflow::Color color) override
     {
         statuses.push_back({std::u16string(text), color});
         if (onStatus) {
@@ -40,9 +40,9 @@ public:
     void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
     bool isSendEnabled() const override { return sendEnabled; }
     void setSendCaption(std::u16string_view text) override { caption = text; }
-    void setSendPanelColor(app::Color color) override { panel = color; }
-    app::Credentials credentials() const override { return boxes; }
-    void setCredentials(const app::Credentials& credentials) override { boxes = credentials; }
+    void setSendPanelColor(workflow::Color color) override { panel = color; }
+    workflow::Credentials credentials() const override { return boxes; }
+    void setCredentials(const workflow::Credentials& credentials) override { boxes = credentials; }
     void setVersionText(std::u16string_view text) override { version = text; }
     void showAndPaint() override { shown = true; }
     void closeWindow() override { closing = true; }
@@ -57,10 +57,10 @@ public:
     std::vector<double> progress;
     std::vector<std::u16string> pages;
     RecordingDialogs& dialogsShown;
-    app::Credentials boxes;
+    workflow::Credentials boxes;
     std::u16string caption = u"Kirim Data";
     std::u16string version;
-    app::Color panel = app::ColorButton;
+    workflow::Color panel = workflow::ColorButton;
     bool sendEnabled = false;
     bool shown = false;
     bool closing = false;

@@ -1,9 +1,9 @@
-#include "app/credentials_config.h"
+#include "workflow/credentials_config.h"
 
-#include "app/credentials_file.h"
-#include "app/sync_view.h"
+#include "workflow/credentials_file.h"
+#include "workflow/sync_view.h"
 
-namespace app {
+namespace workflow {
 
 bool SaveConfig(const SyncView& view, const QString& dataDir)
 {
@@ -21,4 +21,4 @@ void LoadConfig(SyncView& view, const QString& dataDir)
     }
 }
 
-} // namespace app
+} // namespace workflow

@@ -1,12 +1,12 @@
-#include "app/startup_check.h"
+#include "workflow/startup_check.h"
 
-#include "app/sync_view.h"
-#include "app/window_state.h"
 #include "client/client.h"
 #include "platform/dialogs.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 #include "json/json.h"
 
-namespace app {
+namespace workflow {
 namespace {
 
 bool succeeded(std::u16string_view reply)
@@ -82,4 +82,4 @@ CheckOutcome StartupCheck::outOfDateEnding()
     return CheckOutcome::OutOfDate;
 }
 
-} // namespace app
+} // namespace workflow

@@ -1,12 +1,12 @@
 #include "workflow_fixture.h"
 
-#include "app/credentials_file.h"
-#include "app/sync_run.h"
+#include "workflow/credentials_file.h"
+#include "workflow/sync_run.h"
 
 #include <QDir>
 
 using namespace testing_support;
-using app::RunOutcome;
+using workflow::RunOutcome;
 
 namespace {
 
@@ -26,7 +26,7 @@ protected:
         });
         state.EndpointList = std::vector<std::u16string>{u"getSekolah", u"getSiswa", u"getGuru"};
         view.sendEnabled = true;
-        run = std::make_unique<app::SyncRun>(view, *client, state, dataDir.path());
+        run = std::make_unique<workflow::SyncRun>(view, *client, state, dataDir.path());
     }
 
     RunOutcome click() { return run->BtSync_Click(); }
@@ -74,11 +74,11 @@ protected:
     {
         EXPECT_FALSE(state.SyncBusy);
         EXPECT_EQ(view.caption, u"Kirim Data");
-        EXPECT_EQ(view.panel, app::ColorButton);
+        EXPECT_EQ(view.panel, workflow::ColorButton);
         EXPECT_TRUE(view.sendEnabled);
     }
 
-    std::unique_ptr<app::SyncRun> run;
+    std::unique_ptr<workflow::SyncRun> run;
 };
 
 } // namespace
@@ -87,12 +87,12 @@ TEST_F(SyncRunTest, completeRun_followsTheTranscriptAndOpensProgressPage)
 {
     EXPECT_EQ(click(), RunOutcome::Done);
     EXPECT_EQ(view.log, successfulTranscript());
-    EXPECT_EQ(view.statuses, (std::vector<StatusChange>{{u"MENGHUBUNGKAN...", app::ColorBusy},
-                                                        {u"SINKRONISASI 1/3", app::ColorBusy},
-                                                        {u"SINKRONISASI 2/3", app::ColorBusy},
-                                                        {u"SINKRONISASI 3/3", app::ColorBusy},
-                                                        {u"MEREKAP DATA...", app::ColorBusy},
-                                                        {u"SELESAI!", app::ColorDone}}));
+    EXPECT_EQ(view.statuses, (std::vector<StatusChange>{{u"MENGHUBUNGKAN...", workflow::ColorBusy},
+                                                        {u"SINKRONISASI 1/3", workflow::ColorBusy},
+                                                        {u"SINKRONISASI 2/3", workflow::ColorBusy},
+                                                        {u"SINKRONISASI 3/3", workflow::ColorBusy},
+                                                        {u"MEREKAP DATA...", workflow::ColorBusy},
+                                                        {u"SELESAI!", workflow::ColorDone}}));
     EXPECT_EQ(view.progress, (std::vector<double>{0.0, 0.0, 1.0 / 3, 2.0 / 3, 1.0}));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, u"Proses Kirim Data Selesai Sepenuhnya");
@@ -113,7 +113,7 @@ TEST_F(SyncRunTest, completeRun_followsTheTranscriptAndOpensProgressPage)
                            "POST /api_api/kirim_data/" + n + "/getSiswa", "GET /api_api/proses_data/" + n + "/getSiswa",
                            "GET /WebService/getGuru?npsn=" + n, "POST /api_api/kirim_data/" + n + "/getGuru",
                            "GET /api_api/proses_data/" + n + "/getGuru", "GET /cron_cron/update_summary"}));
-    EXPECT_EQ(app::readCredentialsFile(app::credentialsFilePath(dataDir.path())), view.boxes);
+    EXPECT_EQ(workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir.path())), view.boxes);
 }
 
 TEST_F(SyncRunTest, buttonDuringRun_isBusyAndSecondClickChangesNothing)
@@ -122,7 +122,7 @@ TEST_F(SyncRunTest, buttonDuringRun_isBusyAndSecondClickChangesNothing)
     view.onStatus = [&](std::u16string_view status) {
         if (status == u"SINKRONISASI 2/3") {
             EXPECT_EQ(view.caption, u"Memproses...");
-            EXPECT_EQ(view.panel, app::ColorWaiting);
+            EXPECT_EQ(view.panel, workflow::ColorWaiting);
             EXPECT_FALSE(view.sendEnabled);
             EXPECT_TRUE(state.SyncBusy);
             secondClicks.push_back(run->BtSync_Click());
@@ -141,7 +141,7 @@ TEST_F(SyncRunTest, panelClickWhileLabelDisabled_doesNothing)
     EXPECT_EQ(run->picBtnSync_Click(), RunOutcome::Ignored);
     EXPECT_TRUE(view.log.empty());
     EXPECT_TRUE(server->requests().empty());
-    EXPECT_FALSE(QFile::exists(app::credentialsFilePath(dataDir.path())));
+    EXPECT_FALSE(QFile::exists(workflow::credentialsFilePath(dataDir.path())));
 }
 
 TEST_F(SyncRunTest, refusedUserName_stopsAtEmailCheckAfterSavingCredentials)
@@ -150,13 +150,13 @@ TEST_F(SyncRunTest, refusedUserName_stopsAtEmailCheckAfterSavingCredentials)
     view.log = {u"[i] Cek Versi Aplikasi ..."};
     EXPECT_EQ(click(), RunOutcome::StoppedAtGate);
     EXPECT_EQ(view.log, lines({u"[i] Cek Email ...", u"[x] Email Tidak Valid !"}));
-    EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL", app::ColorFail}));
+    EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL", workflow::ColorFail}));
     ASSERT_EQ(dialogs.shown.size(), 1u); // the e-mail check's own box: no title of its own, no icon
     EXPECT_EQ(dialogs.shown[0].text, u"Gagal: Username Salah !!!");
     EXPECT_FALSE(dialogs.shown[0].title);
     EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::None);
     EXPECT_EQ(view.progress, std::vector<double>{0.0});
-    EXPECT_EQ(app::readCredentialsFile(app::credentialsFilePath(dataDir.path())), view.boxes);
+    EXPECT_EQ(workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir.path())), view.boxes);
     EXPECT_EQ(server->requests(sandbox::Side::Regional).size(), 0u);
     expectButtonRestored();
 }
@@ -167,7 +167,7 @@ TEST_F(SyncRunTest, refusedLogin_showsReplyInErrorBox)
     EXPECT_EQ(click(), RunOutcome::StoppedAtGate);
     EXPECT_EQ(view.log, lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
                                u"[x] Login Pengguna Gagal"}));
-    EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL LOGIN", app::ColorFail}));
+    EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL LOGIN", workflow::ColorFail}));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, u"Error");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::Error);
@@ -183,7 +183,7 @@ TEST_F(SyncRunTest, dailyLimit_stopsAtTenSendsAndLetsNinePass)
     EXPECT_EQ(view.log,
               lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
                      u"[v] Login Pengguna Sukses", kRule.c_str(), u"[!] Anda Sudah Kirim Data 10 Kali Hari Ini"}));
-    EXPECT_EQ(view.statuses.back(), (StatusChange{u"LIMIT TERCAPAI", app::ColorFail}));
+    EXPECT_EQ(view.statuses.back(), (StatusChange{u"LIMIT TERCAPAI", workflow::ColorFail}));
     EXPECT_TRUE(dialogs.shown.empty());
     expectButtonRestored();
 
@@ -202,7 +202,7 @@ TEST_F(SyncRunTest, loginWithoutReadableSendCount_stopsAtTheLimitGate)
                   lines({u"[i] Cek Email ...", u"[v] Email Valid", kRule.c_str(), u"[i] Login Pengguna ...",
                          u"[v] Login Pengguna Sukses", kRule.c_str(), u"[x] Jumlah Kirim Hari Ini Tidak Terbaca"}))
             << count;
-        EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL LOGIN", app::ColorFail})) << count;
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL LOGIN", workflow::ColorFail})) << count;
         EXPECT_EQ(server->requests().back().target, "/api_api/cek_pengguna") << count; // no table was sent
         expectButtonRestored();
     }
@@ -217,7 +217,7 @@ TEST_F(SyncRunTest, sendCountThatIsNoWholeNumber_isReadAsNothing)
     for (const Case& c : {Case{u"9", 9}, Case{u"10", 10}, Case{u"+3", 3}, Case{u"-1", -1}, Case{u"", std::nullopt},
                           Case{u"sembilan", std::nullopt}, Case{u"9.5", std::nullopt}, Case{u" 9", std::nullopt},
                           Case{u"99999999999999999999", std::nullopt}, Case{u"\uff19", std::nullopt}}) {
-        EXPECT_EQ(app::SyncRun::sendsToday(c.msg), c.count) << u8(c.msg);
+        EXPECT_EQ(workflow::SyncRun::sendsToday(c.msg), c.count) << u8(c.msg);
     }
 }
 
@@ -237,7 +237,7 @@ TEST_F(SyncRunTest, failedUploadOrProcessing_goesOnAndEndsWithWarning)
                 : failedSiswaTranscript({u"[>] Mengirim Data SISWA ...", u"    [v] Kirim Data Sukses (40000 baris)",
                                          u"    [>] Proses Data di Tervalis ...", u"    [x] Proses Data Gagal !", u""});
         EXPECT_EQ(view.log, expected) << failUpload;
-        EXPECT_EQ(view.statuses.back(), (StatusChange{u"SELESAI (ADA ERROR)", app::ColorFail}));
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"SELESAI (ADA ERROR)", workflow::ColorFail}));
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].text, u"Proses selesai, namun terdapat data yang GAGAL terkirim/diproses.\r\n\r\n"
                                          u"Silakan klik tombol 'Kirim Data' lagi untuk mengulang pengiriman.");
@@ -315,7 +315,7 @@ TEST_F(SyncRunTest, tableServedWithErrorStatus_failsThatTableOnly)
 
 TEST_F(SyncRunTest, unwritableCredentialsFile_isLoggedAndRunGoesOn)
 {
-    app::SyncRun elsewhere(view, *client, state, QDir(dataDir.path()).filePath(QStringLiteral("no/such/folder")));
+    workflow::SyncRun elsewhere(view, *client, state, QDir(dataDir.path()).filePath(QStringLiteral("no/such/folder")));
     EXPECT_EQ(elsewhere.BtSync_Click(), RunOutcome::Done);
     ASSERT_GE(view.log.size(), 2u);
     EXPECT_EQ(view.log[0], u"[!] Gagal Menyimpan Kredensial");
@@ -332,6 +332,6 @@ TEST(SyncRunDisplayName, removesOnlyLowercaseGetThenCapitalises)
          {Case{u"getPengguna", u"PENGGUNA"}, Case{u"getSiswa", u"SISWA"}, Case{u"GetSiswa", u"GETSISWA"},
           Case{u"dataget", u"DATA"}, Case{u"getgetKelas", u"KELAS"}, Case{u"gegett", u"GET"}, Case{u"gEt", u"GET"},
           Case{u"", u""}, Case{u"getRombel_get2", u"ROMBEL_2"}}) {
-        EXPECT_EQ(app::SyncRun::displayName(c.name), c.shown) << u8(c.name);
+        EXPECT_EQ(workflow::SyncRun::displayName(c.name), c.shown) << u8(c.name);
     }
 }

@@ -7,14 +7,15 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace platform {
+namespace app {
 
-class QtDialogs final : public Dialogs {
+class QtDialogs final : public platform::Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
 
-    // A box without a title of its own shows kApplicationName.
-    void messageBox(std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon) override;
+    // A box without a title of its own shows platform::kApplicationName.
+    void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
+                    platform::MessageIcon icon) override;
     // The entered text when OK is chosen; the empty text when the box is cancelled or closed.
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override;
@@ -23,4 +24,4 @@ private:
     QPointer<QWidget> m_parent;
 };
 
-} // namespace platform
+} // namespace app

@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "app/desktop_browser.h"
 
 #include "platform/qt_text.h"
 
@@ -6,12 +6,12 @@
 #include <QString>
 #include <QUrl>
 
-namespace platform {
+namespace app {
 
 bool DesktopBrowser::openUrl(std::u16string_view url)
 {
-    const QUrl address(toQString(url), QUrl::StrictMode);
+    const QUrl address(platform::toQString(url), QUrl::StrictMode);
     return address.isValid() && !address.isRelative() && QDesktopServices::openUrl(address);
 }
 
-} // namespace platform
+} // namespace app

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace app {
+namespace workflow {
 
 // A colour as a 32-bit value with red in the low byte, green in the second and blue in the third, the
 // form the status procedures take.
@@ -35,4 +35,4 @@ constexpr Color ColorButton = rgb(32, 96, 208);    // the send panel's normal fi
 static_assert(ColorWaiting == 8421504 && ColorBusy == 3381759 && ColorFail == 2105599 && ColorReady == 49152 &&
               ColorDone == 52480 && ColorButton == 13656096);
 
-} // namespace app
+} // namespace workflow

@@ -1,4 +1,4 @@
-#include "app/credentials_file.h"
+#include "workflow/credentials_file.h"
 
 #include "platform/atomic_file.h"
 #include "platform/qt_text.h"
@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace app {
+namespace workflow {
 namespace {
 
 std::u16string fieldOf(std::u16string_view line, std::u16string_view name)
@@ -119,4 +119,4 @@ std::optional<Credentials> readCredentialsFile(const QString& path, bool* tooLar
     return credentials;
 }
 
-} // namespace app
+} // namespace workflow

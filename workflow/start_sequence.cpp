@@ -1,10 +1,10 @@
-#include "app/start_sequence.h"
+#include "workflow/start_sequence.h"
 
-#include "app/credentials_config.h"
-#include "app/sync_view.h"
-#include "app/window_state.h"
+#include "workflow/credentials_config.h"
+#include "workflow/sync_view.h"
+#include "workflow/window_state.h"
 
-namespace app {
+namespace workflow {
 
 CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& state, const QString& dataDir,
                        const std::optional<Credentials>& given)
@@ -22,4 +22,4 @@ CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& stat
     return StartupCheck(view, client, state).CheckVersion();
 }
 
-} // namespace app
+} // namespace workflow

@@ -1,4 +1,4 @@
-#include "app/credentials_file.h"
+#include "workflow/credentials_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 #include "owner_only.h"
 
-using app::Credentials;
+using workflow::Credentials;
 
 namespace {
 
@@ -39,15 +39,15 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 TEST(CredentialsFile, ordinaryValues_giveTheExactOneLineLayout)
 {
     const Credentials c{u"abc123", u"20500123", u"operator@smpn1.sch.id"};
-    EXPECT_EQ(app::formatCredentialsLine(c),
+    EXPECT_EQ(workflow::formatCredentialsLine(c),
               "{\"token\":\"abc123\",\"npsn\":\"20500123\",\"email\":\"operator@smpn1.sch.id\"}\r\n");
-    EXPECT_EQ(app::formatCredentialsLine({}), "{\"token\":\"\",\"npsn\":\"\",\"email\":\"\"}\r\n");
+    EXPECT_EQ(workflow::formatCredentialsLine({}), "{\"token\":\"\",\"npsn\":\"\",\"email\":\"\"}\r\n");
 }
 
 TEST(CredentialsFile, everyValue_roundTripsThroughTheFile)
 {
     QTemporaryDir dir;
-    const QString path = app::credentialsFilePath(dir.path());
+    const QString path = workflow::credentialsFilePath(dir.path());
     const Credentials cases[] = {
         {u"plain", u"20500123", u"ops@sekolah.id"},
         {u"with \"quotes\"", u"back\\slash\\", u"trailing\\"},
@@ -56,16 +56,16 @@ TEST(CredentialsFile, everyValue_roundTripsThroughTheFile)
         {u"\\u0041 stays as typed", u"/", u"\\\""},
     };
     for (const Credentials& c : cases) {
-        ASSERT_TRUE(app::writeCredentialsFile(path, c));
-        EXPECT_EQ(app::readCredentialsFile(path), c);
+        ASSERT_TRUE(workflow::writeCredentialsFile(path, c));
+        EXPECT_EQ(workflow::readCredentialsFile(path), c);
     }
 }
 
 TEST(CredentialsFile, savedFile_isUtf8AndReadableByOwnerOnly)
 {
     QTemporaryDir dir;
-    const QString path = app::credentialsFilePath(dir.path());
-    ASSERT_TRUE(app::writeCredentialsFile(path, {u"t\u00e9", u"1", u"e"}));
+    const QString path = workflow::credentialsFilePath(dir.path());
+    ASSERT_TRUE(workflow::writeCredentialsFile(path, {u"t\u00e9", u"1", u"e"}));
     EXPECT_EQ(readAll(path), QByteArray("{\"token\":\"t\xC3\xA9\",\"npsn\":\"1\",\"email\":\"e\"}\r\n"));
     if (!testing_support::accessListsKept()) {
         GTEST_SKIP() << "Wine keeps no access lists on files";
@@ -76,25 +76,25 @@ TEST(CredentialsFile, savedFile_isUtf8AndReadableByOwnerOnly)
 TEST(CredentialsFile, folderThatCannotHoldIt_failsToWrite)
 {
     QTemporaryDir dir;
-    EXPECT_FALSE(app::writeCredentialsFile(dir.filePath(QStringLiteral("missing/data.json")), {}));
+    EXPECT_FALSE(workflow::writeCredentialsFile(dir.filePath(QStringLiteral("missing/data.json")), {}));
     writeBytes(dir.filePath(QStringLiteral("plain-file")), "x");
-    EXPECT_FALSE(app::writeCredentialsFile(dir.filePath(QStringLiteral("plain-file/data.json")), {}));
+    EXPECT_FALSE(workflow::writeCredentialsFile(dir.filePath(QStringLiteral("plain-file/data.json")), {}));
 }
 
 TEST(CredentialsFile, writeRefused_keepsTheOldFile)
 {
     QTemporaryDir dir;
-    const QString path = app::credentialsFilePath(dir.path());
-    ASSERT_TRUE(app::writeCredentialsFile(path, {u"old", u"1", u"e"}));
+    const QString path = workflow::credentialsFilePath(dir.path());
+    ASSERT_TRUE(workflow::writeCredentialsFile(path, {u"old", u"1", u"e"}));
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const bool folderStillWritable = QFileInfo(dir.path()).isWritable();
-    const bool written = app::writeCredentialsFile(path, {u"new", u"2", u"f"});
+    const bool written = workflow::writeCredentialsFile(path, {u"new", u"2", u"f"});
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (folderStillWritable) {
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     }
     EXPECT_FALSE(written);
-    EXPECT_EQ(app::readCredentialsFile(path), (Credentials{u"old", u"1", u"e"}));
+    EXPECT_EQ(workflow::readCredentialsFile(path), (Credentials{u"old", u"1", u"e"}));
 }
 
 TEST(CredentialsFile, readingOtherLayouts_findsEachMemberOnItsOwn)
@@ -138,21 +138,21 @@ TEST(CredentialsFile, readingOtherLayouts_findsEachMemberOnItsOwn)
          {u"caf\u00e9", u"n", u"e"}},
         {"empty file", "", {}},
         {"not JSON at all", "\x00\x01garbage", {}},
-        {"exactly as large as may be read", paddedTo(app::kCredentialsFileLimit), {u"t", u"n", u"e"}},
-        {"one byte larger", paddedTo(app::kCredentialsFileLimit + 1), {}},
+        {"exactly as large as may be read", paddedTo(workflow::kCredentialsFileLimit), {u"t", u"n", u"e"}},
+        {"one byte larger", paddedTo(workflow::kCredentialsFileLimit + 1), {}},
     };
     QTemporaryDir dir;
-    const QString path = app::credentialsFilePath(dir.path());
+    const QString path = workflow::credentialsFilePath(dir.path());
     for (const Case& c : cases) {
         writeBytes(path, c.bytes);
-        EXPECT_EQ(app::readCredentialsFile(path), c.expected) << c.name;
+        EXPECT_EQ(workflow::readCredentialsFile(path), c.expected) << c.name;
     }
 }
 
 TEST(CredentialsFile, missingFileOrFolderInItsPlace_giveNothingToLoad)
 {
     QTemporaryDir dir;
-    EXPECT_FALSE(app::readCredentialsFile(app::credentialsFilePath(dir.path())).has_value());
+    EXPECT_FALSE(workflow::readCredentialsFile(workflow::credentialsFilePath(dir.path())).has_value());
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("data.json")));
-    EXPECT_FALSE(app::readCredentialsFile(app::credentialsFilePath(dir.path())).has_value());
+    EXPECT_FALSE(workflow::readCredentialsFile(workflow::credentialsFilePath(dir.path())).has_value());
 }

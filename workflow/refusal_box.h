@@ -6,7 +6,7 @@
 #include "client/refusal_notice.h"
 #include "platform/dialogs.h"
 
-namespace app {
+namespace workflow {
 
 class RefusalBox final : public client::RefusalNotice {
 public:
@@ -22,4 +22,4 @@ private:
     platform::Dialogs& m_dialogs;
 };
 
-} // namespace app
+} // namespace workflow

@@ -4,7 +4,7 @@ namespace client {
 class Client;
 }
 
-namespace app {
+namespace workflow {
 
 class SyncView;
 struct WindowState;
@@ -34,4 +34,4 @@ private:
     WindowState& m_state;
 };
 
-} // namespace app
+} // namespace workflow

@@ -5,8 +5,8 @@
 // a recorder. SetStatus, SetProgress and ScrollLog keep the names the operators' manual uses; each lets
 // pending events run before it returns, which keeps the window responsive during long work.
 
-#include "app/colors.h"
-#include "app/credentials_file.h"
+#include "workflow/colors.h"
+#include "workflow/credentials_file.h"
 
 #include <cstdint>
 #include <string_view>
@@ -15,7 +15,7 @@ namespace platform {
 class Dialogs;
 }
 
-namespace app {
+namespace workflow {
 
 class SyncView {
 public:
@@ -56,4 +56,4 @@ public:
     virtual void openPage(std::u16string_view url) = 0;
 };
 
-} // namespace app
+} // namespace workflow

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "mth_version.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace workflow {
 
 // The program's version, shown in the window and compared with the regional server's.
-inline constexpr std::u16string_view AppVersion = u"2.0";
+inline constexpr std::u16string_view AppVersion = u"" MTH_VERSION;
 // The log line that separates stages: 39 hyphens.
 inline constexpr std::u16string_view kRuleLine = u"---------------------------------------";
 // The mark of a successful reply, searched for anywhere in it.
@@ -23,4 +25,4 @@ struct WindowState {
     bool SyncBusy = false;
 };
 
-} // namespace app
+} // namespace workflow

@@ -1,18 +1,18 @@
 #include "workflow_fixture.h"
 
-#include "app/start_sequence.h"
-#include "app/startup_check.h"
+#include "workflow/start_sequence.h"
+#include "workflow/startup_check.h"
 
 #include <QFile>
 
 using namespace testing_support;
-using app::CheckOutcome;
+using workflow::CheckOutcome;
 
 namespace {
 
 class StartupCheckTest : public WorkflowTest {
 protected:
-    CheckOutcome check() { return app::StartupCheck(view, *client, state).CheckVersion(); }
+    CheckOutcome check() { return workflow::StartupCheck(view, *client, state).CheckVersion(); }
 
     std::size_t settingRequests() const { return server->requests(sandbox::Side::Regional).size(); }
 };
@@ -22,14 +22,14 @@ protected:
 TEST_F(StartupCheckTest, startSequence_upToDate_storesEndpointsAndIsReady)
 {
     setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah,getSiswa,getGuru"; });
-    EXPECT_EQ(app::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
+    EXPECT_EQ(workflow::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
     EXPECT_EQ(view.log, lines({u"[i] Cek Versi Aplikasi ...", u"[v] Versi Aplikasi Terbaru",
                                u"---------------------------------------", u"[i] Silahkan Kirim Data !"}));
     ASSERT_TRUE(state.EndpointList.has_value());
     EXPECT_EQ(*state.EndpointList, lines({u"getSekolah", u"getSiswa", u"getGuru"}));
-    EXPECT_EQ(view.statuses, (std::vector<StatusChange>{{u"MENUNGGU...", app::ColorWaiting},
-                                                        {u"MENGHUBUNGKAN SERVER...", app::ColorBusy},
-                                                        {u"SIAP", app::ColorReady}}));
+    EXPECT_EQ(view.statuses, (std::vector<StatusChange>{{u"MENUNGGU...", workflow::ColorWaiting},
+                                                        {u"MENGHUBUNGKAN SERVER...", workflow::ColorBusy},
+                                                        {u"SIAP", workflow::ColorReady}}));
     EXPECT_EQ(view.version, u"Versi 2.0");
     EXPECT_EQ(view.progress, std::vector<double>{0.0});
     EXPECT_TRUE(view.shown);
@@ -74,7 +74,7 @@ TEST_F(StartupCheckTest, otherVersion_opensDownloadPageAndClosesWithoutAskingFor
         dialogs.shown.clear();
         EXPECT_EQ(check(), CheckOutcome::OutOfDate) << version;
         EXPECT_EQ(view.log, lines({u"[!] Silahkan Download Versi Terbaru !"})) << version;
-        EXPECT_EQ(view.statuses.back(), (StatusChange{u"BUTUH UPDATE", app::ColorFail}));
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"BUTUH UPDATE", workflow::ColorFail}));
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].text, u"Versi aplikasi Anda sudah usang. Anda akan diarahkan ke halaman unduhan.");
         EXPECT_EQ(dialogs.shown[0].title, u"Update Tersedia");
@@ -111,7 +111,7 @@ TEST_F(StartupCheckTest, unansweredQuestion_failsToConnectAndKeepsListAbsent)
         state = {};
         EXPECT_EQ(check(), CheckOutcome::Unreachable) << c.name;
         EXPECT_EQ(view.log, lines({u"[x] Gagal Cek Versi Aplikasi !"})) << c.name;
-        EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL TERHUBUNG", app::ColorFail})) << c.name;
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"GAGAL TERHUBUNG", workflow::ColorFail})) << c.name;
         EXPECT_FALSE(view.sendEnabled);
         EXPECT_FALSE(state.EndpointList.has_value()) << c.name;
         EXPECT_EQ(settingRequests(), c.requests) << c.name;
@@ -131,16 +131,16 @@ TEST_F(StartupCheckTest, serverGone_failsAfterOneQuestion)
 // replace.
 TEST_F(StartupCheckTest, oversizedCredentialsFile_givesEmptyBoxesAndOneWarningAndStaysAsItIs)
 {
-    const QString path = app::credentialsFilePath(dataDir.path());
-    const std::string line = app::formatCredentialsLine({token, npsn, u"ops@x"});
-    const QByteArray bytes = QByteArray::fromStdString(line) + QByteArray(app::kCredentialsFileLimit, ' ');
+    const QString path = workflow::credentialsFilePath(dataDir.path());
+    const std::string line = workflow::formatCredentialsLine({token, npsn, u"ops@x"});
+    const QByteArray bytes = QByteArray::fromStdString(line) + QByteArray(workflow::kCredentialsFileLimit, ' ');
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(bytes), bytes.size());
     file.close();
 
-    EXPECT_EQ(app::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
-    EXPECT_EQ(view.boxes, app::Credentials{});
+    EXPECT_EQ(workflow::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
+    EXPECT_EQ(view.boxes, workflow::Credentials{});
     EXPECT_EQ(view.log, lines({u"[!] Gagal Membaca Kredensial (Berkas Lebih Dari 64 KiB)",
                                u"[i] Cek Versi Aplikasi ...", u"[v] Versi Aplikasi Terbaru",
                                u"---------------------------------------", u"[i] Silahkan Kirim Data !"}));

@@ -10,7 +10,7 @@ namespace client {
 class Client;
 }
 
-namespace app {
+namespace workflow {
 
 class SyncView;
 struct WindowState;
@@ -58,4 +58,4 @@ private:
     QString m_dataDir;
 };
 
-} // namespace app
+} // namespace workflow

@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "app/desktop_browser.h"
 
 #include <QDesktopServices>
 #include <QObject>
@@ -24,7 +24,7 @@ TEST(DesktopBrowser, opensExactlyTheGivenPage)
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-    platform::DesktopBrowser browser;
+    app::DesktopBrowser browser;
     EXPECT_TRUE(browser.openUrl(u"https://tervalis.example/progres_data"));
     EXPECT_TRUE(browser.openUrl(u"http://127.0.0.1:8080/unduhan"));
     EXPECT_FALSE(browser.openUrl(u"bukan alamat"));
@@ -36,4 +36,4 @@ TEST(DesktopBrowser, opensExactlyTheGivenPage)
     EXPECT_EQ(catcher.caught[1].toString(), QStringLiteral("http://127.0.0.1:8080/unduhan"));
 }
 
-#include "browser_test.moc"
+#include "desktop_browser_test.moc"

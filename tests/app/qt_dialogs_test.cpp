@@ -1,4 +1,4 @@
-#include "platform/qt_dialogs.h"
+#include "app/qt_dialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -59,7 +59,7 @@ TEST(QtDialogs, messageBox_showsTextTitleAndIcon)
             ASSERT_EQ(box->buttons().size(), 1);
             box->buttons().front()->click();
         });
-        platform::QtDialogs().messageBox(c.text, c.title, c.icon);
+        app::QtDialogs().messageBox(c.text, c.title, c.icon);
         ASSERT_TRUE(seen) << c.name;
         EXPECT_EQ(seenTitle, c.expectedTitle) << c.name;
         EXPECT_EQ(seenText.toStdU16String(), c.text) << c.name;
@@ -87,7 +87,7 @@ TEST(QtDialogs, inputBox_givesEnteredTextOrEmptyWhenCancelled)
                 dialog->reject();
             }
         });
-        const std::u16string answer = platform::QtDialogs().inputBox(u"Nama?", u"Isian", u"awal");
+        const std::u16string answer = app::QtDialogs().inputBox(u"Nama?", u"Isian", u"awal");
         EXPECT_EQ(seenTitle, QStringLiteral("Isian"));
         EXPECT_EQ(seenPrompt, QStringLiteral("Nama?"));
         EXPECT_EQ(seenDefault, QStringLiteral("awal"));

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace app {
+namespace workflow {
 
 struct Credentials {
     std::u16string token;
@@ -46,4 +46,4 @@ bool writeCredentialsFile(const QString& path, const Credentials& credentials);
 // are not UTF-8 are read as Latin-1, as older files may hold them.
 std::optional<Credentials> readCredentialsFile(const QString& path, bool* tooLarge = nullptr);
 
-} // namespace app
+} // namespace workflow

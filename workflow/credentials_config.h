@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace app {
+namespace workflow {
 
 class SyncView;
 
@@ -14,4 +14,4 @@ bool SaveConfig(const SyncView& view, const QString& dataDir);
 // send saves the boxes.
 void LoadConfig(SyncView& view, const QString& dataDir);
 
-} // namespace app
+} // namespace workflow

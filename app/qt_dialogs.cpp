@@ -1,4 +1,4 @@
-#include "platform/qt_dialogs.h"
+#include "app/qt_dialogs.h"
 
 #include "platform/qt_text.h"
 
@@ -7,7 +7,10 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-namespace platform {
+namespace app {
+
+using platform::MessageIcon;
+using platform::toQString;
 
 namespace {
 
@@ -30,8 +33,8 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
 
 void QtDialogs::messageBox(std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), toQString(title.value_or(kApplicationName)), toQString(text), QMessageBox::Ok,
-                    m_parent);
+    QMessageBox box(toQtIcon(icon), toQString(title.value_or(platform::kApplicationName)), toQString(text),
+                    QMessageBox::Ok, m_parent);
     // Message texts come from servers too; they are never read as markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -51,4 +54,4 @@ std::u16string QtDialogs::inputBox(std::u16string_view prompt, std::u16string_vi
     return dialog.textValue().toStdU16String();
 }
 
-} // namespace platform
+} // namespace app
