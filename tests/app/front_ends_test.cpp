@@ -125,6 +125,36 @@ TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest
     setScenario([](sandbox::Scenario&) {}); // releases the held request
 }
 
+// The window waits 15 s before trying the check again: the panel starts no run meanwhile, and closing
+// the window ends the wait at once, with no further attempt.
+TEST_F(WindowClosingTest, closedDuringARetryWait_endsItWithoutAnotherAttempt)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.error500 = true;
+    });
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    std::optional<workflow::RunOutcome> panelClick;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&] {
+        if (list->count() > 0 && list->item(list->count() - 1)->text().startsWith(QStringLiteral("[i] Mencoba lagi"))) {
+            poll->stop();
+            panelClick = run->picBtnSync_Click();
+            window.close();
+        }
+    });
+    poll->start(5);
+    EXPECT_EQ(workflow::Form_Load(window, *client, state, dataDir.path(), std::nullopt,
+                                  workflow::RetryPolicy{.retries = std::nullopt}),
+              workflow::CheckOutcome::Unreachable);
+    EXPECT_EQ(panelClick, workflow::RunOutcome::Ignored);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), QStringLiteral("[i] Mencoba lagi dalam 15 detik ..."));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
+              QStringLiteral("Status: GAGAL TERHUBUNG"));
+    EXPECT_EQ(server->requests().size(), 1u);
+    EXPECT_TRUE(windowDialogs.shown.empty());
+}
+
 TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherRequest)
 {
     setScenario([](sandbox::Scenario& s) {
@@ -389,6 +419,43 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
+}
+
+// --tables takes endpoint names and display names in any letter case, and refuses a name the server
+// does not list once the startup check has the list.
+TEST_F(ConsoleModeTest, tables_sendOnlyTheNamedOnesOrRefuseAnUnknownName)
+{
+    struct Case {
+        const char* tables;
+        int exitCode;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {"getSiswa,guru", app::kExitDone, {"getSiswa", "getGuru"}},
+        {"KELAS", app::kExitDone, {"getKelas"}},
+        {"SISWA,nilai,getNilai", app::kExitUsage, {}},
+    };
+    const std::string upload = "/api_api/kirim_data/" + school.npsn + "/";
+    for (const Case& c : cases) {
+        server->clearRequests();
+        const ProcessResult result = runConsole(serverArguments() + credentialArguments() +
+                                                QStringList{QStringLiteral("--tables"), QLatin1StringView(c.tables)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.tables;
+        std::vector<std::string> sent;
+        for (const sandbox::RecordedRequest& r : server->requests()) {
+            if (r.target.starts_with(upload)) {
+                sent.push_back(r.target.substr(upload.size()));
+            }
+        }
+        EXPECT_EQ(sent, c.sent) << c.tables;
+    }
+    const ProcessResult refused = runConsole(serverArguments() + credentialArguments() +
+                                             QStringList{QStringLiteral("--tables"), QStringLiteral("SISWA,nilai")});
+    EXPECT_TRUE(refused.err.contains(QStringLiteral(
+        "Tabel tidak dikenal: nilai. Tabel yang ada: getSekolah (SEKOLAH), getSiswa (SISWA), getGuru (GURU), "
+        "getKelas (KELAS).")))
+        << refused.err.join(u'\n').toStdString();
+    EXPECT_FALSE(refused.out.contains(QStringLiteral("[i] Cek Email ...")));
 }
 
 TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
