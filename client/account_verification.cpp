@@ -90,8 +90,8 @@ std::u16string Client::CheckEmail(std::u16string_view npsn, std::u16string_view 
 
 std::u16string Client::CheckUser(std::u16string_view npsn, std::u16string_view email, std::u16string_view password)
 {
-    const std::u16string body = u"{\"npsn\":\"" + json::jsonEscaped(npsn) + u"\",\"email\":\"" +
-                                json::jsonEscaped(email) + u"\",\"password\":\"" + json::jsonEscaped(password) + u"\"}";
+    const std::u16string body = u"{\"npsn\":\"" + json::jsonEscaped(npsn) + u"\",\"email\":\"" + json::jsonEscaped(email) +
+                                u"\",\"password\":\"" + json::jsonEscaped(password) + u"\"}";
     return HttpExchange(u"POST", serverUrl(u"/api_api/cek_pengguna"), std::nullopt, body);
 }
 
