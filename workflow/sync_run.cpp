@@ -314,7 +314,8 @@ RunOutcome SyncRun::finish(bool failed)
         return RunOutcome::Interrupted;
     }
     if (contains(summary, u"Error:")) {
-        logFailure(u"    [x] Rekap Data Gagal", failureReason(summary, m_client));
+        m_report.summaryReason = failureReason(summary, m_client);
+        logFailure(u"    [x] Rekap Data Gagal", m_report.summaryReason);
     } else {
         log(u"    [v] Rekap Data Sukses");
     }

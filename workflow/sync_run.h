@@ -38,6 +38,7 @@ struct RunReport {
     RunOutcome outcome = RunOutcome::Ignored;
     std::u16string stopReason{}; // why a gate stopped the run, as logged; empty when none did
     std::vector<TableReport> tables{};
+    std::u16string summaryReason{}; // why the summary failed, as logged; empty when it was rebuilt or never asked for
 
     // The endpoints of the tables that did not go through, in the order they were sent.
     std::vector<std::u16string> failedEndpoints() const;

@@ -464,6 +464,7 @@ TEST_F(SyncRunTest, failedSummary_isLoggedWithItsReasonButStillEndsDone)
         EXPECT_EQ(std::vector(view.log.end() - 4, view.log.end() - 2),
                   (std::vector<std::u16string>{u"    [x] Rekap Data Gagal", u"        Alasan: " + reason}))
             << dropped;
+        EXPECT_EQ(run->lastRun().summaryReason, reason) << dropped;
         EXPECT_EQ(view.lastStatus(), u"SELESAI!") << dropped;
         EXPECT_EQ(view.pages.size(), 1u) << dropped;
         EXPECT_EQ(dialogs.shown.size(), 1u) << dropped;
