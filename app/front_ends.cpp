@@ -95,11 +95,27 @@ int consoleExit(RunOutcome outcome)
     return kExitStopped;
 }
 
-// The startup check, then one send run; the exit status.
+// Why --tables cannot be sent: the names it gave that the list lacks, and the names the list has.
+std::u16string unknownTables(const std::vector<std::u16string>& unknown, const std::vector<std::u16string>& list)
+{
+    std::u16string text = u"Tabel tidak dikenal: ";
+    for (std::size_t i = 0; i < unknown.size(); ++i) {
+        text += (i == 0 ? u"" : u", ") + unknown[i];
+    }
+    text += u". Tabel yang ada:";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        text += (i == 0 ? u" " : u", ") + list[i] + u" (" + SyncRun::displayName(list[i]) + u")";
+    }
+    return text + (list.empty() ? u" (tidak ada)." : u".");
+}
+
+// The startup check (tried again as --retry allows), then one send run of every table or of those
+// --tables names; the exit status.
 int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir, const ProgramOptions& options)
 {
     WindowState state;
-    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {
+    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir),
+                      workflow::RetryPolicy{.retries = options.retry})) {
     case CheckOutcome::Unreachable:
         return kExitUnreachable;
     case CheckOutcome::OutOfDate:
@@ -107,7 +123,20 @@ int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString&
     case CheckOutcome::Ready:
         break;
     }
-    return consoleExit(SyncRun(view, client, state, dataDir).BtSync_Click());
+    SyncRun run(view, client, state, dataDir);
+    if (options.tables.isEmpty()) {
+        return consoleExit(run.BtSync_Click());
+    }
+    std::vector<std::u16string> names;
+    for (const QString& table : options.tables) {
+        names.push_back(toU16(table));
+    }
+    const workflow::TableSelection selection = SyncRun::selectTables(*state.EndpointList, names);
+    if (!selection.unknown.empty()) {
+        view.printError(unknownTables(selection.unknown, *state.EndpointList));
+        return kExitUsage;
+    }
+    return consoleExit(run.sendOnly(selection.endpoints));
 }
 
 } // namespace
@@ -141,7 +170,9 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     SyncRun run(window, client, state, dataDir);
     wireWindow(window, client, run);
 
-    Form_Load(window, client, state, dataDir, givenCredentials(options, dataDir));
+    // The window tries the startup check again until it gets through or the operator closes it.
+    Form_Load(window, client, state, dataDir, givenCredentials(options, dataDir),
+              workflow::RetryPolicy{.retries = std::nullopt});
     if (window.isClosing()) {
         return 0; // closed during the check, or out of date: the event loop never starts
     }

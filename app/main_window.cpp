@@ -118,6 +118,11 @@ public:
             m_dialogs.messageBox(text, title, icon);
         }
     }
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view choice) override
+    {
+        return !m_window.isClosing() && m_dialogs.choiceBox(text, title, icon, choice);
+    }
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override
     {
@@ -360,6 +365,13 @@ void Form1::setCredentials(const workflow::Credentials& credentials)
     txtToken->setText(toQString(credentials.token));
     txtNPSN->setText(toQString(credentials.npsn));
     user_OPS->setText(toQString(credentials.email));
+}
+
+void Form1::setCredentialsReadOnly(bool readOnly)
+{
+    for (QLineEdit* box : {txtToken, txtNPSN, user_OPS}) {
+        box->setReadOnly(readOnly);
+    }
 }
 
 void Form1::setVersionText(std::u16string_view text)

@@ -51,6 +51,7 @@ public:
     void setSendPanelColor(workflow::Color color) override;
     workflow::Credentials credentials() const override;
     void setCredentials(const workflow::Credentials& credentials) override;
+    void setCredentialsReadOnly(bool readOnly) override;
     void setVersionText(std::u16string_view text) override;
     void showAndPaint() override;
     void closeWindow() override;

@@ -43,6 +43,32 @@ std::optional<QString>* credentialTarget(ProgramOptions& options, const QString&
     return nullptr;
 }
 
+// The options whose value is read into something other than a text.
+bool isReadOption(const QString& name)
+{
+    return name == QStringLiteral("--retry") || name == QStringLiteral("--tables");
+}
+
+// Reads the value of --retry or --tables into the options; why it will not do, or empty.
+QString readOption(ProgramOptions& options, const QString& name, const QString& value)
+{
+    if (name == QStringLiteral("--retry")) {
+        bool isNumber = false;
+        options.retry = value.toInt(&isNumber);
+        if (!isNumber || options.retry < 0) {
+            return QStringLiteral("Nilai --retry harus bilangan bulat 0 atau lebih: ") + value;
+        }
+        return {};
+    }
+    options.tables.clear();
+    for (const QString& table : value.split(u',')) {
+        if (!table.trimmed().isEmpty()) {
+            options.tables << table.trimmed();
+        }
+    }
+    return options.tables.isEmpty() ? QStringLiteral("Opsi --tables memerlukan nama tabel.") : QString();
+}
+
 // Why `value` cannot be taken for option `name`; empty when it can.
 QString valueError(const QString& name, const QByteArray& value)
 {
@@ -81,7 +107,7 @@ ParsedOptions parseProgramOptions(const QByteArrayList& arguments)
         }
         QString* text = textTarget(options, name);
         std::optional<QString>* credential = credentialTarget(options, name);
-        if (text == nullptr && credential == nullptr) {
+        if (text == nullptr && credential == nullptr && !isReadOption(name)) {
             parsed.error = QStringLiteral("Opsi tidak dikenal: ") + QString::fromUtf8(arguments[i]);
             return parsed;
         }
@@ -97,8 +123,10 @@ ParsedOptions parseProgramOptions(const QByteArrayList& arguments)
         const QString value = QString::fromUtf8(bytes);
         if (text != nullptr) {
             *text = value;
-        } else {
+        } else if (credential != nullptr) {
             *credential = value;
+        } else if (parsed.error = readOption(options, name, value); !parsed.error.isEmpty()) {
+            return parsed;
         }
     }
     return parsed;
@@ -130,22 +158,31 @@ QString programHelp(const QString& defaultServer)
                           "                     hanya pemilik yang dapat membaca; tidak pernah ditimpa):\n"
                           "                     waktu mulai, versi dan kedua alamat, semua baris log dan\n"
                           "                     status, lalu kode keluar dan lama jalannya.\n"
+                          "  --retry N          Pada --cli: bila cek versi gagal terhubung, coba lagi hingga\n"
+                          "                     N kali, setelah jeda 15, 30, 60 detik, lalu setiap 60 detik\n"
+                          "                     (bawaan: 0). Jendela selalu mencoba lagi sampai berhasil.\n"
+                          "  --tables A,B       Pada --cli: kirim hanya tabel ini, dengan nama endpoint dari\n"
+                          "                     server (mis. getSiswa) atau nama tampilannya (mis. SISWA).\n"
+                          "                     Nama yang tidak dikenal: kode keluar 1 dan daftar nama tabel.\n"
                           "  -h, --help         Tampilkan bantuan ini.\n"
                           "\n"
                           "Kode keluar pada --cli:\n"
                           "  0  selesai: semua tabel terkirim dan diproses (SELESAI!)\n"
-                          "  1  opsi pada baris perintah salah\n"
-                          "  2  gagal terhubung ke server saat cek versi (GAGAL TERHUBUNG)\n"
+                          "  1  opsi pada baris perintah salah, atau tabel pada --tables tidak dikenal\n"
+                          "  2  gagal terhubung ke server saat cek versi (GAGAL TERHUBUNG), juga pada\n"
+                          "     percobaan --retry yang terakhir\n"
                           "  3  aplikasi perlu diperbarui (BUTUH UPDATE)\n"
                           "  4  berhenti di cek email, login atau batas kirim harian\n"
                           "  5  ada tabel yang gagal dikirim atau diproses (SELESAI (ADA ERROR))\n"
                           "\n"
                           "Menjadwalkan pengiriman (data.json sudah berisi kredensial):\n"
                           "  cron (Linux), setiap hari pukul 14.00:\n"
-                          "    0 14 * * * /opt/mth/murenta-tervalis-helper --cli --log-file /var/log/mth/kirim.log\n"
+                          "    0 14 * * * /opt/mth/murenta-tervalis-helper --cli --log-file /var/log/mth/kirim.log"
+                          " --retry 5\n"
                           "  Windows Task Scheduler, setiap hari pukul 14.00:\n"
                           "    schtasks /Create /TN \"Kirim Data Murenta\" /SC DAILY /ST 14:00\n"
-                          "      /TR \"C:\\MTH\\murenta-tervalis-helper.exe --cli --log-file C:\\MTH\\kirim.log\"\n");
+                          "      /TR \"C:\\MTH\\murenta-tervalis-helper.exe --cli --log-file C:\\MTH\\kirim.log"
+                          " --retry 5\"\n");
 }
 
 } // namespace app

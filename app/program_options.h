@@ -4,6 +4,7 @@
 
 #include <QByteArrayList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -18,6 +19,8 @@ struct ProgramOptions {
     QString dataDir;      // --data-dir DIR; empty: platform::dataDirectory()
     QString caFile;       // --ca-file PEM
     QString logFile;      // --log-file FILE; empty: none
+    int retry = 0;        // --retry N: more attempts of the startup check when it cannot connect
+    QStringList tables;   // --tables A,B: send only these tables; empty: every table
     // --token, --npsn, --user: each replaces that credential of the file.
     std::optional<QString> token;
     std::optional<QString> npsn;

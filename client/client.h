@@ -149,6 +149,9 @@ public:
     // Why the operation run last did not succeed, as values; of cause None when it succeeded or when the
     // reply it returned says why not. Kept, like LastRowCount, until the next operation.
     const OperationFailure& LastFailure() const { return m_lastFailure; }
+    // The HTTP status of the reply the last exchange brought, 0 when it brought none: what is left to
+    // tell of a reply that gives no reason of its own (an error page).
+    int LastReplyStatus() const { return m_lastReplyStatus; }
 
     // Ends the exchange in flight at once and refuses every later one: they all give "Error: " + the
     // cancelled-request description. For closing the program mid-request.
@@ -165,7 +168,8 @@ private:
     // Only a table's fetch takes a reply of any size.
     enum class ReplySize { Limited, Unlimited };
 
-    // Runs one request. Each exchange clears LastFailure first and keeps its own failure there.
+    // Runs one request. Each exchange clears LastFailure first and keeps its own failure there, and its
+    // reply's status as LastReplyStatus.
     ExchangeReply exchange(std::u16string_view method, std::u16string_view url,
                            std::optional<std::u16string_view> token, std::optional<QByteArrayList> body,
                            ReplySize size = ReplySize::Limited);
@@ -193,6 +197,7 @@ private:
     std::u16string m_operatorPassword;
     std::int64_t m_lastRowCount = 0;
     OperationFailure m_lastFailure;
+    int m_lastReplyStatus = 0;
 };
 
 } // namespace client

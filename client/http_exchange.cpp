@@ -37,6 +37,7 @@ ExchangeReply Client::exchange(std::u16string_view method, std::u16string_view u
                                ReplySize size)
 {
     m_lastFailure = {};
+    m_lastReplyStatus = 0;
     if (m_cancelled) {
         return failed({serviceAt(url), {.kind = platform::FailureKind::Canceled}});
     }
@@ -81,7 +82,8 @@ ExchangeReply Client::exchange(std::u16string_view method, std::u16string_view u
     if (status == platform::WaitStatus::Failed) {
         return failed({serviceAt(url), request.failure()});
     }
-    return {request.takeResponseBody(), request.responseCharset(), request.status()};
+    m_lastReplyStatus = request.status();
+    return {request.takeResponseBody(), request.responseCharset(), m_lastReplyStatus};
 }
 
 bool Client::waitUntil(const std::function<bool()>& ready)

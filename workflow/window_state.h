@@ -23,6 +23,9 @@ struct WindowState {
     std::optional<std::vector<std::u16string>> EndpointList;
     // True while a send run is under way: the guard against starting a second one.
     bool SyncBusy = false;
+    // Why the startup check's last attempt did not get through, or that the program is out of date (as
+    // logged under its line); empty until then and once an attempt got through.
+    std::u16string checkFailure;
 };
 
 } // namespace workflow

@@ -5,6 +5,7 @@
 
 #include "app/front_ends.h"
 #include "app/main_window.h"
+#include "client/failure_description.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 
@@ -122,6 +123,36 @@ TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest
     EXPECT_TRUE(browser.opened.empty());
     EXPECT_EQ(server->requests().size(), 1u);
     setScenario([](sandbox::Scenario&) {}); // releases the held request
+}
+
+// The window waits 15 s before trying the check again: the panel starts no run meanwhile, and closing
+// the window ends the wait at once, with no further attempt.
+TEST_F(WindowClosingTest, closedDuringARetryWait_endsItWithoutAnotherAttempt)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.error500 = true;
+    });
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    std::optional<workflow::RunOutcome> panelClick;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&] {
+        if (list->count() > 0 && list->item(list->count() - 1)->text().startsWith(QStringLiteral("[i] Mencoba lagi"))) {
+            poll->stop();
+            panelClick = run->picBtnSync_Click();
+            window.close();
+        }
+    });
+    poll->start(5);
+    EXPECT_EQ(workflow::Form_Load(window, *client, state, dataDir.path(), std::nullopt,
+                                  workflow::RetryPolicy{.retries = std::nullopt}),
+              workflow::CheckOutcome::Unreachable);
+    EXPECT_EQ(panelClick, workflow::RunOutcome::Ignored);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), QStringLiteral("[i] Mencoba lagi dalam 15 detik ..."));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
+              QStringLiteral("Status: GAGAL TERHUBUNG"));
+    EXPECT_EQ(server->requests().size(), 1u);
+    EXPECT_TRUE(windowDialogs.shown.empty());
 }
 
 TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherRequest)
@@ -272,6 +303,30 @@ protected:
     }
 };
 
+// Whether `lines` are `a` and `b` interleaved, each in its own order.
+bool interleaves(const QStringList& lines, const QStringList& a, const QStringList& b)
+{
+    if (lines.size() != a.size() + b.size()) {
+        return false;
+    }
+    // reached[j]: the first i + j lines can be the first i of `a` and the first j of `b`.
+    std::vector<bool> reached(static_cast<std::size_t>(b.size()) + 1, false);
+    for (qsizetype i = 0; i <= a.size(); ++i) {
+        for (qsizetype j = 0; j <= b.size(); ++j) {
+            const auto at = static_cast<std::size_t>(j);
+            if (i == 0 && j == 0) {
+                reached[at] = true;
+                continue;
+            }
+            const QString& line = lines[i + j - 1];
+            const bool fromA = i > 0 && reached[at] && a[i - 1] == line;
+            const bool fromB = j > 0 && reached[at - 1] && b[j - 1] == line;
+            reached[at] = fromA || fromB;
+        }
+    }
+    return reached.back();
+}
+
 // One run in the log file: a first line, stdout's and stderr's lines as printed, a last line.
 void expectLoggedRun(const QStringList& logged, const ProcessResult& result, const QString& serverUrl,
                      const QString& localUrl)
@@ -288,15 +343,12 @@ void expectLoggedRun(const QStringList& logged, const ProcessResult& result, con
         QStringLiteral("^=== Selesai: kode keluar %1, durasi \\d+,\\d detik$").arg(result.exitCode));
     EXPECT_TRUE(last.match(logged.back()).hasMatch()) << logged.back().toStdString();
 
-    // Log lines open with a marker, four spaces or the rule, or are empty; status and box lines go to stderr.
-    QStringList out;
-    QStringList err;
-    for (const QString& line : logged.mid(1, logged.size() - 2)) {
-        const bool logLine = line.isEmpty() || line.startsWith(u'[') || line.startsWith(u' ') || line.startsWith(u'-');
-        (logLine ? out : err) << line;
-    }
-    EXPECT_EQ(out + QStringList{QString()}, result.out);
-    EXPECT_EQ(err + QStringList{QString()}, result.err);
+    // Every line printed on stdout and on stderr, in the order each stream printed it.
+    ASSERT_EQ(result.out.back(), QString());
+    ASSERT_EQ(result.err.back(), QString());
+    EXPECT_TRUE(interleaves(logged.mid(1, logged.size() - 2), result.out.mid(0, result.out.size() - 1),
+                            result.err.mid(0, result.err.size() - 1)))
+        << logged.join(u'\n').toStdString();
 }
 
 } // namespace
@@ -322,6 +374,7 @@ TEST_F(ConsoleModeTest, completeSend_printsLogAndExitsZero)
                                        QStringLiteral("---------------------------------------"),
                                        QStringLiteral("[i] Login Pengguna ..."),
                                        QStringLiteral("[v] Login Pengguna Sukses"),
+                                       QStringLiteral("[i] Kiriman hari ini: ke-1 dari 10"),
                                        QStringLiteral("---------------------------------------"),
                                        QStringLiteral("[>] Mengirim Data SEKOLAH ..."),
                                        QStringLiteral("    [v] Kirim Data Sukses (4 baris)"),
@@ -350,8 +403,11 @@ TEST_F(ConsoleModeTest, unreachableServer_exitsTwo)
     server->stop();
     const ProcessResult result = runConsole(arguments);
     EXPECT_EQ(result.exitCode, app::kExitUnreachable);
+    const std::u16string reason = client::describeFailure(
+        {{client::Service::RegionalServer, u16(server->serverUrl())}, {platform::FailureKind::Refused}});
     EXPECT_EQ(result.out, (QStringList{QStringLiteral("[i] Cek Versi Aplikasi ..."),
-                                       QStringLiteral("[x] Gagal Cek Versi Aplikasi !"), QString()}));
+                                       QStringLiteral("[x] Gagal Cek Versi Aplikasi !"),
+                                       QStringLiteral("    Alasan: ") + QString::fromStdU16String(reason), QString()}));
     EXPECT_TRUE(result.err.contains(QStringLiteral("Status: GAGAL TERHUBUNG")));
 }
 
@@ -363,6 +419,43 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
+}
+
+// --tables takes endpoint names and display names in any letter case, and refuses a name the server
+// does not list once the startup check has the list.
+TEST_F(ConsoleModeTest, tables_sendOnlyTheNamedOnesOrRefuseAnUnknownName)
+{
+    struct Case {
+        const char* tables;
+        int exitCode;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {"getSiswa,guru", app::kExitDone, {"getSiswa", "getGuru"}},
+        {"KELAS", app::kExitDone, {"getKelas"}},
+        {"SISWA,nilai,getNilai", app::kExitUsage, {}},
+    };
+    const std::string upload = "/api_api/kirim_data/" + school.npsn + "/";
+    for (const Case& c : cases) {
+        server->clearRequests();
+        const ProcessResult result = runConsole(serverArguments() + credentialArguments() +
+                                                QStringList{QStringLiteral("--tables"), QLatin1StringView(c.tables)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.tables;
+        std::vector<std::string> sent;
+        for (const sandbox::RecordedRequest& r : server->requests()) {
+            if (r.target.starts_with(upload)) {
+                sent.push_back(r.target.substr(upload.size()));
+            }
+        }
+        EXPECT_EQ(sent, c.sent) << c.tables;
+    }
+    const ProcessResult refused = runConsole(serverArguments() + credentialArguments() +
+                                             QStringList{QStringLiteral("--tables"), QStringLiteral("SISWA,nilai")});
+    EXPECT_TRUE(refused.err.contains(QStringLiteral(
+        "Tabel tidak dikenal: nilai. Tabel yang ada: getSekolah (SEKOLAH), getSiswa (SISWA), getGuru (GURU), "
+        "getKelas (KELAS).")))
+        << refused.err.join(u'\n').toStdString();
+    EXPECT_FALSE(refused.out.contains(QStringLiteral("[i] Cek Email ...")));
 }
 
 TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)

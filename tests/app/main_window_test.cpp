@@ -158,6 +158,24 @@ TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
     EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(128, 128, 128));
 }
 
+TEST_F(Form1Test, readOnlyCredentialBoxes_refuseTypingUntilEditableAgain)
+{
+    form.showAndPaint();
+    form.setCredentials({u"t", u"n", u"u"});
+    for (const bool readOnly : {true, false}) {
+        form.setCredentialsReadOnly(readOnly);
+        for (const char* name : {"txtToken", "txtNPSN", "user_OPS"}) {
+            auto* box = control<QLineEdit>(name);
+            box->setFocus();
+            box->end(false);
+            QTest::keyClicks(box, QStringLiteral("x"));
+        }
+        const workflow::Credentials typed =
+            readOnly ? workflow::Credentials{u"t", u"n", u"u"} : workflow::Credentials{u"tx", u"nx", u"ux"};
+        EXPECT_EQ(form.credentials(), typed);
+    }
+}
+
 TEST_F(Form1Test, pageTheBrowserCannotOpen_showsItsAddress)
 {
     form.openPage(u"https://example.invalid/a");
