@@ -510,6 +510,8 @@ TEST_F(ConsoleModeTest, windowStartsForOneDataFolder_oneKeepsTheWindow)
         EXPECT_EQ(handedOver->exitStatus(), QProcess::NormalExit) << round;
         EXPECT_EQ(handedOver->exitCode(), 0) << round;
         QProcess& window = handedOver == &a.process ? b.process : a.process;
+        // Its start may not have been noticed yet: the test runs no event loop.
+        window.waitForStarted();
         EXPECT_EQ(window.state(), QProcess::Running) << round;
         EXPECT_EQ(runConsole({QStringLiteral("--server"), QStringLiteral("http://127.0.0.1:9"),
                               QStringLiteral("--data-dir"), dataDir.path()})
