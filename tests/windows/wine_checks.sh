@@ -254,16 +254,22 @@ cmp "$work/data.json" "$per_user/data.json" && cmp "$work/riwayat.jsonl" "$per_u
     fail "the folder holds more than the data: $(ls -A "$per_user")"
 pass "uninstalled: programs, shortcut and HKCU entry gone; data.json and riwayat.jsonl kept"
 
-echo "-- installer: /ALLUSERS, as Wine's administrator, installs for every user"
+echo "-- installer: /ALLUSERS, as Wine's administrator, installs for every user, beside a per-user install"
+run install_again wine "$installer" /S
+[ "$status" -eq 0 ] || fail "the per-user install ended with $status"
 run all_users wine "$installer" /S /ALLUSERS
 [ "$status" -eq 0 ] || fail "the machine-wide install ended with $status"
 [ -f "$machine_wide/murenta-tervalis-helper.exe" ] && [ -f "$common_shortcut" ] ||
     fail "not installed in Program Files with a Start-menu shortcut for all users"
 [ "$(reg_value HKLM "$entry" InstallLocation)" = 'C:\Program Files\Murenta Tervalis Helper' ] ||
     fail "no HKLM entry for the machine-wide install"
-[ -z "$(reg_value HKCU "$entry" DisplayName)" ] || fail "the machine-wide install wrote an HKCU entry"
+[ "$(reg_value HKCU "$entry" InstallLocation)" = "$per_user_windows" ] || fail "the machine-wide install changed the HKCU entry"
 uninstall all_users_uninstall "$machine_wide"
 [ ! -e "$machine_wide" ] && [ ! -e "$common_shortcut" ] || fail "the machine-wide uninstall left files"
 [ -z "$(reg_value HKLM "$entry" DisplayName)" ] || fail "the machine-wide uninstall left its entry"
-pass "machine-wide install in Program Files, common shortcut, HKLM entry; its uninstall removed them"
+[ -f "$per_user/murenta-tervalis-helper.exe" ] && [ -n "$(reg_value HKCU "$entry" DisplayName)" ] ||
+    fail "the machine-wide uninstall removed the per-user install"
+uninstall uninstall_again "$per_user"
+[ -z "$(reg_value HKCU "$entry" DisplayName)" ] || fail "the per-user uninstall left its entry"
+pass "machine-wide install in Program Files, common shortcut, HKLM entry; its uninstall removed them alone"
 echo "-- all Windows checks passed"
