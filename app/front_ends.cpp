@@ -2,12 +2,14 @@
 
 #include "app/console_view.h"
 #include "app/main_window.h"
+#include "app/qt_dialogs.h"
 #include "app/run_log_file.h"
 #include "app/terminal_progress.h"
 #include "client/client.h"
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
+#include "platform/single_window_lock.h"
 #include "workflow/refusal_box.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
@@ -157,12 +159,34 @@ void wireWindow(Form1& window, client::Client& client, SyncRun& run)
     QObject::connect(&window, &Form1::sendPanelClicked, &window, [&run] { run.picBtnSync_Click(); });
 }
 
+void bringToFrontOnRequest(QWidget& window, platform::SingleWindowLock& lock)
+{
+    QObject::connect(&lock, &platform::SingleWindowLock::showRequested, &window, [&window] {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+}
+
 int runWindow(int& argc, char** argv, const ProgramOptions& options)
 {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(applicationIcon());
     const QString dataDir = dataDirectory(options);
+    platform::SingleWindowLock windowLock(dataDir);
+    switch (windowLock.claim()) {
+    case platform::SingleWindowLock::Claim::Owner:
+        break;
+    case platform::SingleWindowLock::Claim::HandedOver:
+        return 0;
+    case platform::SingleWindowLock::Claim::Unanswered:
+        QtDialogs().messageBox(u"Murenta Tervalis Helper sudah terbuka, tetapi jendelanya tidak menjawab.",
+                               std::nullopt, platform::MessageIcon::Warning);
+        return 1;
+    }
     Form1 window;
+    bringToFrontOnRequest(window, windowLock);
     workflow::RefusalBox refusals(window.dialogs());
     client::Client client(clientSettings(options), refusals);
     reportSetupError(client);

@@ -6,8 +6,14 @@
 
 #include <QIcon>
 
+class QWidget;
+
 namespace client {
 class Client;
+}
+
+namespace platform {
+class SingleWindowLock;
 }
 
 namespace workflow {
@@ -35,7 +41,13 @@ class Form1;
 // the request under way (and every later one), so that the program can end at once.
 void wireWindow(Form1& window, client::Client& client, workflow::SyncRun& run);
 
-// Each creates its Qt application from argc/argv and runs until the program ends.
+// A later start of the window for the same data folder brings `window` to the front: shown, raised,
+// activated and no longer minimised.
+void bringToFrontOnRequest(QWidget& window, platform::SingleWindowLock& lock);
+
+// Each creates its Qt application from argc/argv and runs until the program ends. A window started while
+// one is open for the same data folder brings that one to the front and ends with 0 (1 when it does not
+// answer, after a box saying so).
 int runWindow(int& argc, char** argv, const ProgramOptions& options);
 int runConsole(int& argc, char** argv, const ProgramOptions& options);
 

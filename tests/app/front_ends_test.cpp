@@ -6,12 +6,15 @@
 #include "app/front_ends.h"
 #include "app/main_window.h"
 #include "client/failure_description.h"
+#include "platform/single_window_lock.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 
 #include "mth_version.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -544,4 +547,91 @@ TEST_F(ConsoleModeTest, refusedArgument_endsWithStatusOneInBothModesBeforeAnyReq
     }
     EXPECT_TRUE(server->requests().empty());
     EXPECT_FALSE(QFileInfo::exists(logPath));
+}
+
+namespace {
+
+// The program's window as a process: drawn offscreen on Linux, and under Wine on Windows' own platform,
+// which needs no display there. Killed at the end when it is still open.
+class WindowProcess {
+public:
+    explicit WindowProcess(const QStringList& arguments)
+    {
+        QProcessEnvironment environment = withoutDisplay();
+#ifndef Q_OS_WIN
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+#endif
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(MTH_PROGRAM), arguments);
+    }
+    ~WindowProcess()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    QProcess process;
+};
+
+// Whichever of the two ends first (nullptr when neither has within a minute).
+QProcess* firstToEnd(QProcess& a, QProcess& b)
+{
+    const QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        for (QProcess* process : {&a, &b}) {
+            if (process->waitForFinished(50) || process->state() == QProcess::NotRunning) {
+                return process;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Two window starts at once for one data folder: one keeps its window, the other hands over to it and ends
+// with 0; a console run goes on beside the window. A killed window leaves its lock, which the next
+// starts take over.
+TEST_F(ConsoleModeTest, windowStartsForOneDataFolder_oneKeepsTheWindow)
+{
+    const QString lockFile = platform::SingleWindowLock::lockFilePath(dataDir.path());
+    for (const char* round : {"first starts", "starts after the window was killed"}) {
+        WindowProcess a(serverArguments());
+        WindowProcess b(serverArguments());
+        QProcess* handedOver = firstToEnd(a.process, b.process);
+        ASSERT_NE(handedOver, nullptr) << round;
+        EXPECT_EQ(handedOver->exitStatus(), QProcess::NormalExit) << round;
+        EXPECT_EQ(handedOver->exitCode(), 0) << round;
+        QProcess& window = handedOver == &a.process ? b.process : a.process;
+        // Its start may not have been noticed yet: the test runs no event loop.
+        window.waitForStarted();
+        EXPECT_EQ(window.state(), QProcess::Running) << round;
+        EXPECT_EQ(runConsole({QStringLiteral("--server"), QStringLiteral("http://127.0.0.1:9"),
+                              QStringLiteral("--data-dir"), dataDir.path()})
+                      .exitCode,
+                  app::kExitUnreachable)
+            << round;
+        window.kill();
+        window.waitForFinished();
+        EXPECT_TRUE(QFileInfo::exists(lockFile)) << round;
+    }
+}
+
+TEST(SingleWindow, laterStart_bringsTheMinimisedWindowBack)
+{
+    QTemporaryDir dataDir;
+    platform::SingleWindowLock lock(dataDir.path());
+    ASSERT_EQ(lock.claim(), platform::SingleWindowLock::Claim::Owner);
+    QWidget window;
+    app::bringToFrontOnRequest(window, lock);
+    window.showMinimized();
+    ASSERT_TRUE(window.isMinimized());
+
+    QEventLoop loop;
+    QObject::connect(&lock, &platform::SingleWindowLock::showRequested, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    EXPECT_EQ(platform::SingleWindowLock(dataDir.path()).claim(), platform::SingleWindowLock::Claim::HandedOver);
+    loop.exec();
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
 }
