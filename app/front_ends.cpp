@@ -1,6 +1,7 @@
 #include "app/front_ends.h"
 
 #include "app/console_view.h"
+#include "app/history_text.h"
 #include "app/main_window.h"
 #include "app/run_log_file.h"
 #include "app/terminal_progress.h"
@@ -9,6 +10,7 @@
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
 #include "workflow/refusal_box.h"
+#include "workflow/send_history.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 #include "workflow/window_state.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -78,36 +81,17 @@ void reportSetupError(const client::Client& client)
     }
 }
 
-int consoleExit(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Done:
-        return kExitDone;
-    case RunOutcome::FailedTables:
-        return kExitFailedTables;
-    case RunOutcome::NoEndpointList:
-        return kExitUnreachable;
-    case RunOutcome::StoppedAtGate:
-    case RunOutcome::Ignored:
-    case RunOutcome::Interrupted:
-        break;
-    }
-    return kExitStopped;
-}
-
-// The startup check, then one send run; the exit status.
+// The startup check, then one send run, each kept in the history as it ends; the exit status.
 int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir, const ProgramOptions& options)
 {
+    workflow::SendHistory history(dataDir, workflow::RunMode::Console);
     WindowState state;
-    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir))) {
-    case CheckOutcome::Unreachable:
-        return kExitUnreachable;
-    case CheckOutcome::OutOfDate:
-        return kExitOutOfDate;
-    case CheckOutcome::Ready:
-        break;
+    state.history = &history;
+    const CheckOutcome check = Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir));
+    if (check != CheckOutcome::Ready) {
+        return workflow::exitStatusOf(check);
     }
-    return consoleExit(SyncRun(view, client, state, dataDir).BtSync_Click());
+    return workflow::exitStatusOf(SyncRun(view, client, state, dataDir).BtSync_Click());
 }
 
 } // namespace
@@ -137,9 +121,12 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     workflow::RefusalBox refusals(window.dialogs());
     client::Client client(clientSettings(options), refusals);
     reportSetupError(client);
+    workflow::SendHistory history(dataDir, workflow::RunMode::Window);
     WindowState state;
+    state.history = &history;
     SyncRun run(window, client, state, dataDir);
     wireWindow(window, client, run);
+    window.setHistorySource([dataDir] { return workflow::readHistory(dataDir); });
 
     Form_Load(window, client, state, dataDir, givenCredentials(options, dataDir));
     if (window.isClosing()) {
@@ -176,6 +163,22 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
         logFile->finish(status);
     }
     return status;
+}
+
+int runHistory(int& argc, char** argv, const ProgramOptions& options)
+{
+    const QCoreApplication application(argc, argv);
+    const workflow::History history = workflow::readHistory(dataDirectory(options));
+    std::string lines;
+    const std::size_t shown = std::min(history.runs.size(), options.historyCount);
+    for (auto run = history.runs.rbegin(); run != history.runs.rbegin() + static_cast<std::ptrdiff_t>(shown); ++run) {
+        lines += historyLine(*run).toStdString() + '\n';
+    }
+    platform::writeText(stdout, history.runs.empty() ? std::string("Belum ada riwayat kiriman.\n") : lines);
+    if (history.skipped > 0) {
+        platform::writeText(stderr, "[!] " + skippedLinesText(history.skipped).toStdString() + '\n');
+    }
+    return kExitDone;
 }
 
 } // namespace app

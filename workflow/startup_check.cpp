@@ -2,6 +2,9 @@
 
 #include "client/client.h"
 #include "platform/dialogs.h"
+#include "workflow/exit_status.h"
+#include "workflow/failure_reason.h"
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"
 #include "json/json.h"
@@ -36,17 +39,19 @@ std::vector<std::u16string> splitNames(std::u16string_view text)
 
 CheckOutcome StartupCheck::CheckVersion()
 {
-    m_view.SetStatus(u"MENGHUBUNGKAN SERVER...", ColorBusy);
+    m_record = RunRecord{.start = QDateTime::currentDateTime()};
+    setStatus(u"MENGHUBUNGKAN SERVER...", ColorBusy);
     const std::u16string versionReply = m_client.GetSetting(u"versi");
     if (!succeeded(versionReply)) {
-        return failureEnding();
+        return failureEnding(versionReply);
     }
-    if (json::GetJsonField(versionReply, u"msg") != AppVersion) {
-        return outOfDateEnding();
+    const std::u16string serverVersion = json::GetJsonField(versionReply, u"msg");
+    if (serverVersion != AppVersion) {
+        return outOfDateEnding(serverVersion);
     }
     const std::u16string endpointReply = m_client.GetSetting(u"endpoint");
     if (!succeeded(endpointReply)) {
-        return failureEnding();
+        return failureEnding(endpointReply);
     }
     m_state.EndpointList = splitNames(json::GetJsonField(endpointReply, u"msg"));
     m_view.appendLog(u"[v] Versi Aplikasi Terbaru");
@@ -54,25 +59,29 @@ CheckOutcome StartupCheck::CheckVersion()
     m_view.appendLog(u"[i] Silahkan Kirim Data !");
     m_view.ScrollLog();
     m_view.setSendEnabled(true);
-    m_view.SetStatus(u"SIAP", ColorReady);
+    setStatus(u"SIAP", ColorReady);
     m_view.ScrollLog();
     return CheckOutcome::Ready;
 }
 
-CheckOutcome StartupCheck::failureEnding()
+CheckOutcome StartupCheck::failureEnding(std::u16string_view reply)
 {
     m_view.appendLog(u"[x] Gagal Cek Versi Aplikasi !");
     m_view.setSendEnabled(false);
-    m_view.SetStatus(u"GAGAL TERHUBUNG", ColorFail);
+    setStatus(u"GAGAL TERHUBUNG", ColorFail);
     m_view.ScrollLog();
+    keepRecord(CheckOutcome::Unreachable,
+               m_view.isClosing() ? kWindowClosedReason : failureReason(m_client.LastFailure(), reply));
     return CheckOutcome::Unreachable;
 }
 
-CheckOutcome StartupCheck::outOfDateEnding()
+CheckOutcome StartupCheck::outOfDateEnding(std::u16string_view serverVersion)
 {
     m_view.appendLog(u"[!] Silahkan Download Versi Terbaru !");
     m_view.setSendEnabled(false);
-    m_view.SetStatus(u"BUTUH UPDATE", ColorFail);
+    setStatus(u"BUTUH UPDATE", ColorFail);
+    keepRecord(CheckOutcome::OutOfDate, u"Versi di server: " + oneLineReason(serverVersion) + u", versi aplikasi: " +
+                                            std::u16string(AppVersion));
     if (!m_view.isClosing()) {
         m_view.dialogs().messageBox(u"Versi aplikasi Anda sudah usang. Anda akan diarahkan ke halaman unduhan.",
                                     u"Update Tersedia", platform::MessageIcon::Information);
@@ -80,6 +89,24 @@ CheckOutcome StartupCheck::outOfDateEnding()
     }
     m_view.closeWindow();
     return CheckOutcome::OutOfDate;
+}
+
+void StartupCheck::setStatus(std::u16string_view text, Color color)
+{
+    m_record.status = text;
+    m_record.statusColor = color;
+    m_view.SetStatus(text, color);
+}
+
+void StartupCheck::keepRecord(CheckOutcome outcome, std::u16string_view reason)
+{
+    if (m_state.history == nullptr) {
+        return;
+    }
+    m_record.end = QDateTime::currentDateTime();
+    m_record.exitStatus = exitStatusOf(outcome);
+    m_record.reason = reason;
+    m_state.history->keep(std::move(m_record), m_view);
 }
 
 } // namespace workflow

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "workflow/run_record.h"
+
+#include <string_view>
+
 namespace client {
 class Client;
 }
@@ -26,12 +30,18 @@ public:
     CheckOutcome CheckVersion();
 
 private:
-    CheckOutcome failureEnding();
-    CheckOutcome outOfDateEnding();
+    CheckOutcome failureEnding(std::u16string_view reply);
+    CheckOutcome outOfDateEnding(std::u16string_view serverVersion);
+    // SetStatus, remembering the status for the check's record.
+    void setStatus(std::u16string_view text, Color color);
+    // A failed check ends the run it began (the console's) or keeps the window from sending: either way
+    // it is kept in the history.
+    void keepRecord(CheckOutcome outcome, std::u16string_view reason);
 
     SyncView& m_view;
     client::Client& m_client;
     WindowState& m_state;
+    RunRecord m_record;
 };
 
 } // namespace workflow

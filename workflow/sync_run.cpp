@@ -3,6 +3,9 @@
 #include "client/client.h"
 #include "platform/dialogs.h"
 #include "workflow/credentials_config.h"
+#include "workflow/exit_status.h"
+#include "workflow/failure_reason.h"
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"
 #include "json/decimal.h"
@@ -71,8 +74,10 @@ RunOutcome SyncRun::BtSync_Click()
         return RunOutcome::Ignored;
     }
     m_state.SyncBusy = true;
+    startRecord();
     const RunOutcome outcome = runSteps();
     commonEnding();
+    keepRecord(outcome);
     return outcome;
 }
 
@@ -81,12 +86,42 @@ void SyncRun::log(std::u16string_view line)
     m_view.appendLog(line);
 }
 
+void SyncRun::setStatus(std::u16string_view text, Color color)
+{
+    m_record.status = text;
+    m_record.statusColor = color;
+    m_view.SetStatus(text, color);
+}
+
+void SyncRun::startRecord()
+{
+    m_record = RunRecord{.start = QDateTime::currentDateTime()};
+    for (const std::u16string& name : m_state.EndpointList.value_or(std::vector<std::u16string>{})) {
+        m_record.tables.push_back({.name = displayName(name)});
+    }
+}
+
+void SyncRun::keepRecord(RunOutcome outcome)
+{
+    if (m_state.history == nullptr) {
+        return;
+    }
+    m_record.end = QDateTime::currentDateTime();
+    m_record.exitStatus = exitStatusOf(outcome);
+    if (outcome == RunOutcome::Interrupted) {
+        m_record.reason = kWindowClosedReason;
+    } else if (outcome == RunOutcome::NoEndpointList) {
+        m_record.reason = u"Daftar tabel belum diterima dari server Tervalis (cek versi belum berhasil)";
+    }
+    m_state.history->keep(std::move(m_record), m_view);
+}
+
 RunOutcome SyncRun::runSteps()
 {
     m_view.setSendEnabled(false);
     m_view.setSendCaption(u"Memproses...");
     m_view.setSendPanelColor(ColorWaiting);
-    m_view.SetStatus(u"MENGHUBUNGKAN...", ColorBusy);
+    setStatus(u"MENGHUBUNGKAN...", ColorBusy);
     m_view.SetProgress(0, 1);
     const bool saved = SaveConfig(m_view, m_dataDir);
 
@@ -104,9 +139,10 @@ RunOutcome SyncRun::runSteps()
         return RunOutcome::Interrupted;
     }
     if (emailVerdict != u"valid") {
+        m_record.reason = failureReason(m_client.LastFailure(), emailVerdict);
         log(u"[x] Email Tidak Valid !");
         m_view.ScrollLog();
-        m_view.SetStatus(u"GAGAL", ColorFail);
+        setStatus(u"GAGAL", ColorFail);
         return RunOutcome::StoppedAtGate;
     }
     log(u"[v] Email Valid");
@@ -120,19 +156,23 @@ RunOutcome SyncRun::runSteps()
         return RunOutcome::Interrupted;
     }
     if (!contains(loginReply, kSuccessMark)) {
+        m_record.reason = failureReason(m_client.LastFailure(), loginReply);
         log(u"[x] Login Pengguna Gagal");
         m_view.ScrollLog();
-        m_view.SetStatus(u"GAGAL LOGIN", ColorFail);
+        setStatus(u"GAGAL LOGIN", ColorFail);
         m_view.dialogs().messageBox(loginReply, u"Error", platform::MessageIcon::Error);
         return RunOutcome::StoppedAtGate;
     }
     const std::optional<std::int64_t> sends = sendsToday(json::GetJsonField(loginReply, u"msg"));
+    m_record.sendsToday = sends;
     if (!sends || *sends >= kDailyLimit) {
+        m_record.reason = sends ? u"Batas 10 kali kirim per hari sudah tercapai"
+                                : u"Jumlah kirim hari ini tidak terbaca dari balasan login";
         log(u"[v] Login Pengguna Sukses");
         log(kRuleLine);
         log(sends ? u"[!] Anda Sudah Kirim Data 10 Kali Hari Ini" : u"[x] Jumlah Kirim Hari Ini Tidak Terbaca");
         m_view.ScrollLog();
-        m_view.SetStatus(sends ? u"LIMIT TERCAPAI" : u"GAGAL LOGIN", ColorFail);
+        setStatus(sends ? u"LIMIT TERCAPAI" : u"GAGAL LOGIN", ColorFail);
         return RunOutcome::StoppedAtGate;
     }
     log(u"[v] Login Pengguna Sukses");
@@ -154,15 +194,19 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
     const auto n = static_cast<std::int64_t>(names.size());
     for (std::int64_t i = 0; i < n; ++i) {
         const std::u16string& name = names[static_cast<std::size_t>(i)];
-        m_view.SetStatus(u"SINKRONISASI " + json::decimalText(i + 1) + u"/" + json::decimalText(n), ColorBusy);
+        setStatus(u"SINKRONISASI " + json::decimalText(i + 1) + u"/" + json::decimalText(n), ColorBusy);
         m_view.SetProgress(i, n);
         log(u"[>] Mengirim Data " + displayName(name) + u" ...");
         m_view.ScrollLog();
+        TableRecord& table = m_record.tables[static_cast<std::size_t>(i)];
         const std::u16string sent = m_client.SendTable(name, npsn, token);
         if (m_view.isClosing()) {
             return RunOutcome::Interrupted;
         }
-        if (!contains(sent, u"sukses")) {
+        table.rows = m_client.LastRowCount();
+        table.sent = contains(sent, u"sukses");
+        if (!table.sent) {
+            table.reason = failureReason(m_client.LastFailure(), sent);
             log(u"    [x] Kirim Data Gagal !");
             failed = true;
             log(u"");
@@ -174,9 +218,11 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
             if (m_view.isClosing()) {
                 return RunOutcome::Interrupted;
             }
-            if (contains(processed, kSuccessMark)) {
+            table.processed = contains(processed, kSuccessMark);
+            if (table.processed) {
                 log(u"    [v] Proses Data Sukses");
             } else {
+                table.reason = failureReason(m_client.LastFailure(), processed);
                 log(u"    [x] Proses Data Gagal !");
                 failed = true;
             }
@@ -191,7 +237,7 @@ RunOutcome SyncRun::finish(bool failed)
 {
     m_view.SetProgress(1, 1);
     if (failed) {
-        m_view.SetStatus(u"SELESAI (ADA ERROR)", ColorFail);
+        setStatus(u"SELESAI (ADA ERROR)", ColorFail);
         log(kRuleLine);
         log(u"[!] Terdapat data yang gagal diproses.");
         log(u"[i] Silakan tekan 'Kirim Data' untuk mengulang.");
@@ -201,7 +247,7 @@ RunOutcome SyncRun::finish(bool failed)
                                     u"Peringatan Kirim Ulang", platform::MessageIcon::Warning);
         return RunOutcome::FailedTables;
     }
-    m_view.SetStatus(u"MEREKAP DATA...", ColorBusy);
+    setStatus(u"MEREKAP DATA...", ColorBusy);
     log(kRuleLine);
     log(u"    [>] Membuat Rekap Data di Server ...");
     m_view.ScrollLog();
@@ -210,7 +256,7 @@ RunOutcome SyncRun::finish(bool failed)
         return RunOutcome::Interrupted;
     }
     log(contains(summary, u"Error:") ? u"    [x] Rekap Data Gagal" : u"    [v] Rekap Data Sukses");
-    m_view.SetStatus(u"SELESAI!", ColorDone);
+    setStatus(u"SELESAI!", ColorDone);
     log(kRuleLine);
     log(u"[v] Seluruh Proses Selesai");
     m_view.ScrollLog();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workflow/run_record.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -51,11 +53,17 @@ private:
     RunOutcome finish(bool failed);
     void commonEnding();
     void log(std::u16string_view line);
+    // SetStatus, remembering the status for the run's record.
+    void setStatus(std::u16string_view text, Color color);
+    // The record of the run under way: its start, and every table of the list not yet tried.
+    void startRecord();
+    void keepRecord(RunOutcome outcome);
 
     SyncView& m_view;
     client::Client& m_client;
     WindowState& m_state;
     QString m_dataDir;
+    RunRecord m_record;
 };
 
 } // namespace workflow
