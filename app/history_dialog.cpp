@@ -75,13 +75,13 @@ HistoryDialog::HistoryDialog(platform::Dialogs& dialogs, QWidget* parent) : QDia
 void HistoryDialog::buildControls()
 {
     lblToday = makeLabel(this, "lblToday");
-    lstRuns = makeList(this, "lstRuns",
-                       {QStringLiteral("Waktu"), QStringLiteral("Status"), QStringLiteral("Tabel"),
-                        QStringLiteral("Mode")});
+    lstRuns =
+        makeList(this, "lstRuns",
+                 {QStringLiteral("Waktu"), QStringLiteral("Status"), QStringLiteral("Tabel"), QStringLiteral("Mode")});
     lblRun = makeLabel(this, "lblRun");
-    lstTables = makeList(this, "lstTables",
-                         {QStringLiteral("Tabel"), QStringLiteral("Baris"), QStringLiteral("Keadaan"),
-                          QStringLiteral("Alasan")});
+    lstTables = makeList(
+        this, "lstTables",
+        {QStringLiteral("Tabel"), QStringLiteral("Baris"), QStringLiteral("Keadaan"), QStringLiteral("Alasan")});
     lblSkipped = makeLabel(this, "lblSkipped");
     btnCopy = makeButton(this, "btnCopy", QStringLiteral("Salin"));
     btnSaveCsv = makeButton(this, "btnSaveCsv", QStringLiteral("Simpan CSV..."));
@@ -174,9 +174,8 @@ void HistoryDialog::copyRun()
 
 void HistoryDialog::saveCsv()
 {
-    const QString path = m_chooseSavePath(
-        proposedExportPath(exportFolder(), QStringLiteral("riwayat-kiriman-"), QDateTime::currentDateTime(),
-                           QStringLiteral(".csv")));
+    const QString path = m_chooseSavePath(proposedExportPath(exportFolder(), QStringLiteral("riwayat-kiriman-"),
+                                                             QDateTime::currentDateTime(), QStringLiteral(".csv")));
     if (path.isEmpty()) {
         return;
     }

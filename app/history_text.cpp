@@ -142,11 +142,11 @@ QString runText(const RunRecord& run)
 
 QByteArray historyCsv(const std::vector<RunRecord>& runs)
 {
-    QString csv = csvRow({QStringLiteral("Mulai"), QStringLiteral("Selesai"), QStringLiteral("Mode"),
-                          QStringLiteral("Status"), QStringLiteral("Kode Keluar"),
-                          QStringLiteral("Kiriman Hari Ini (Server)"), QStringLiteral("Alasan Berhenti"),
-                          QStringLiteral("Tabel"), QStringLiteral("Baris"), QStringLiteral("Terkirim"),
-                          QStringLiteral("Diproses"), QStringLiteral("Alasan Tabel")});
+    QString csv =
+        csvRow({QStringLiteral("Mulai"), QStringLiteral("Selesai"), QStringLiteral("Mode"), QStringLiteral("Status"),
+                QStringLiteral("Kode Keluar"), QStringLiteral("Kiriman Hari Ini (Server)"),
+                QStringLiteral("Alasan Berhenti"), QStringLiteral("Tabel"), QStringLiteral("Baris"),
+                QStringLiteral("Terkirim"), QStringLiteral("Diproses"), QStringLiteral("Alasan Tabel")});
     for (const RunRecord& run : runs) {
         if (run.tables.empty()) {
             csv += csvRow(runFields(run) + QStringList(5));

@@ -34,10 +34,9 @@ QString historyLine(const workflow::RunRecord& run);
 QStringList runSummaryLines(const workflow::RunRecord& run);
 // The summary, then each table on a line of its own (name, rows, state, reason), joined with CR LF.
 QString runText(const workflow::RunRecord& run);
-// Every run in the order given (the history's: the oldest first), a row for each table (a run without tables has one row): UTF-8
-// with a byte order mark and CR LF, every field that holds a comma, a double quote or a line break
-// quoted, and text that a spreadsheet would take for a formula (starting with =, +, -, @, a tab or a
-// CR) led by an apostrophe.
+// Every run in the order given (the history's: the oldest first), a row for each table (a run without tables has one
+// row): UTF-8 with a byte order mark and CR LF, every field that holds a comma, a double quote or a line break quoted,
+// and text that a spreadsheet would take for a formula (starting with =, +, -, @, a tab or a CR) led by an apostrophe.
 QByteArray historyCsv(const std::vector<workflow::RunRecord>& runs);
 
 // How many runs of `today` (local) sent at least one table, beside the server's own count as the

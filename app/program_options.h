@@ -16,11 +16,11 @@ struct ProgramOptions {
     bool help = false;    // -h, --help
     bool history = false; // --history [N]: print the newest N runs kept, contact no server
     std::size_t historyCount = 10;
-    QString server;       // --server URL; empty: the built-in address
-    QString local;        // --local URL; empty: http://127.0.0.1:5774
-    QString dataDir;      // --data-dir DIR; empty: platform::dataDirectory()
-    QString caFile;       // --ca-file PEM
-    QString logFile;      // --log-file FILE; empty: none
+    QString server;  // --server URL; empty: the built-in address
+    QString local;   // --local URL; empty: http://127.0.0.1:5774
+    QString dataDir; // --data-dir DIR; empty: platform::dataDirectory()
+    QString caFile;  // --ca-file PEM
+    QString logFile; // --log-file FILE; empty: none
     // --token, --npsn, --user: each replaces that credential of the file.
     std::optional<QString> token;
     std::optional<QString> npsn;

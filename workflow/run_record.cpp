@@ -56,7 +56,8 @@ QDateTime timeFrom(const json::JsonValue& value)
 
 std::size_t RunRecord::tablesSent() const
 {
-    return static_cast<std::size_t>(std::count_if(tables.begin(), tables.end(), [](const TableRecord& t) { return t.sent; }));
+    return static_cast<std::size_t>(
+        std::count_if(tables.begin(), tables.end(), [](const TableRecord& t) { return t.sent; }));
 }
 
 std::string formatRecordLine(const RunRecord& record)
@@ -69,8 +70,8 @@ std::string formatRecordLine(const RunRecord& record)
         u"{\"start\":" + quoted(isoTime(record.start)) + u",\"end\":" + quoted(isoTime(record.end)) + u",\"mode\":" +
         quoted(record.mode == RunMode::Console ? kConsoleMode : kWindowMode) + u",\"status\":" + quoted(record.status) +
         u",\"color\":" + json::decimalText(record.statusColor) + u",\"exit\":" + json::decimalText(record.exitStatus) +
-        u",\"sendsToday\":" + (record.sendsToday ? json::decimalText(*record.sendsToday) : u"null") +
-        u",\"reason\":" + quoted(record.reason) + u",\"tables\":[" + tables + u"]}\n";
+        u",\"sendsToday\":" + (record.sendsToday ? json::decimalText(*record.sendsToday) : u"null") + u",\"reason\":" +
+        quoted(record.reason) + u",\"tables\":[" + tables + u"]}\n";
     return json::Utf16ToUtf8(line);
 }
 

@@ -5,18 +5,24 @@
 #include "platform/qt_text.h"
 #include "workflow/sync_view.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QThread>
 
 #include <chrono>
 
 namespace workflow {
 namespace {
 
-// Another program holds the lock for one append or one rewrite; past this wait it is taken to be stuck,
-// and the run is appended without it (a whole line still, only not safe from a rewrite under way).
+// Another program holds the lock for one append or one rewrite, a few milliseconds; past this wait it is
+// taken to be stuck: the run is appended without it (a whole line still, only not safe from a rewrite
+// under way), and the rewrite is left to a later run.
 constexpr std::chrono::seconds kLockWait{5};
+// QLockFile's own wait doubles its pauses up to seconds; a lock held for milliseconds is better asked for
+// often, so that two programs keeping runs take turns instead of one waiting until the other is done.
+constexpr std::chrono::milliseconds kLockPause{2};
 
 struct KeptLine {
     QByteArrayView bytes; // the line without its line feed
@@ -73,6 +79,12 @@ Scan scanLines(const QByteArray& bytes)
     return scan;
 }
 
+// Where the newest kHistoryRuns of `count` runs begin.
+std::size_t firstOfNewest(std::size_t count)
+{
+    return count > kHistoryRuns ? count - kHistoryRuns : 0;
+}
+
 bool endsWithLineFeed(const QString& path)
 {
     QFile file(path);
@@ -83,8 +95,29 @@ bool endsWithLineFeed(const QString& path)
     return last == '\n';
 }
 
+// The history's lock, taken within kLockWait; false when it could not be had.
+bool takeTurn(QLockFile& lock)
+{
+    const QDeadlineTimer deadline(kLockWait);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(static_cast<unsigned long>(kLockPause.count()));
+    }
+    return true;
+}
+
+QString lockPath(const QString& path)
+{
+    return path + QStringLiteral(".lock");
+}
+
+// Appending takes its turn with a rewrite; a lock that cannot be had is no reason to lose the run.
 bool appendLine(const QString& path, std::string line)
 {
+    QLockFile lock(lockPath(path));
+    takeTurn(lock);
     if (!endsWithLineFeed(path)) {
         line.insert(0, 1, '\n');
     }
@@ -92,18 +125,30 @@ bool appendLine(const QString& path, std::string line)
     return file.open(path, platform::DirectFile::OpenMode::Append) && file.write(line) && file.close();
 }
 
-// Keeps the newest kHistoryRuns runs once the file has grown past its margin (or past what is read); a
-// rewrite that fails leaves the file as it was, for the next run to try again.
+bool isPastTheMargin(const QString& path, const QByteArray& tail)
+{
+    return QFile(path).size() > kHistoryReadLimit || tail.count('\n') > kHistoryRewriteAt;
+}
+
+// Keeps the newest kHistoryRuns runs once the file has grown past its margin (or past what is read). The
+// file is read again under the lock, so that no run appended meanwhile is left out; a rewrite that fails
+// leaves the file as it was, for the next run to try again.
 void dropOldestRuns(const QString& path)
 {
-    const QByteArray bytes = readTail(path);
-    if (QFile(path).size() <= kHistoryReadLimit && bytes.count('\n') <= kHistoryRewriteAt) {
+    if (!isPastTheMargin(path, readTail(path))) {
         return;
     }
+    QLockFile lock(lockPath(path));
+    if (!takeTurn(lock)) {
+        return;
+    }
+    const QByteArray bytes = readTail(path);
+    if (!isPastTheMargin(path, bytes)) {
+        return; // another program has just done it
+    }
     const Scan scan = scanLines(bytes);
-    const std::size_t first = scan.kept.size() > kHistoryRuns ? scan.kept.size() - kHistoryRuns : 0;
     QByteArray kept;
-    for (std::size_t i = first; i < scan.kept.size(); ++i) {
+    for (std::size_t i = firstOfNewest(scan.kept.size()); i < scan.kept.size(); ++i) {
         kept.append(scan.kept[i].bytes).append('\n');
     }
     platform::writeFileAtomically(path, platform::byteView(kept));
@@ -122,8 +167,7 @@ History readHistory(const QString& dataDir)
     Scan scan = scanLines(bytes);
     History history;
     history.skipped = scan.skipped;
-    const std::size_t first = scan.kept.size() > kHistoryRuns ? scan.kept.size() - kHistoryRuns : 0;
-    for (std::size_t i = first; i < scan.kept.size(); ++i) {
+    for (std::size_t i = firstOfNewest(scan.kept.size()); i < scan.kept.size(); ++i) {
         history.runs.push_back(std::move(scan.kept[i].record));
     }
     return history;
@@ -134,8 +178,6 @@ SendHistory::SendHistory(const QString& dataDir, RunMode mode) : m_path(historyF
 void SendHistory::keep(RunRecord record, SyncView& view)
 {
     record.mode = m_mode;
-    QLockFile lock(m_path + QStringLiteral(".lock"));
-    const bool locked = lock.tryLock(kLockWait);
     if (!appendLine(m_path, formatRecordLine(record))) {
         if (!m_failureSaid) {
             m_failureSaid = true;
@@ -144,9 +186,7 @@ void SendHistory::keep(RunRecord record, SyncView& view)
         }
         return;
     }
-    if (locked) {
-        dropOldestRuns(m_path);
-    }
+    dropOldestRuns(m_path);
 }
 
 } // namespace workflow
