@@ -245,7 +245,6 @@ void Form1::buildHistoryLink()
     btnHistory->setGeometry(twipsRect(6500, 5085, 1800, 300));
     btnHistory->setFlat(true);
     btnHistory->setCursor(Qt::PointingHandCursor);
-    btnHistory->setAutoDefault(false);
     btnHistory->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: right;"
                                              " color: rgb(32, 96, 208); text-decoration: underline; }"
                                              "QPushButton:focus { border: 1px dotted rgb(32, 96, 208); }"));
