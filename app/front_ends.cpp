@@ -1,6 +1,7 @@
 #include "app/front_ends.h"
 
 #include "app/console_view.h"
+#include "app/history_text.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/run_log_file.h"
@@ -11,6 +12,7 @@
 #include "platform/qt_text.h"
 #include "platform/single_window_lock.h"
 #include "workflow/refusal_box.h"
+#include "workflow/send_history.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 #include "workflow/window_state.h"
@@ -19,6 +21,7 @@
 #include <QApplication>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -80,23 +83,6 @@ void reportSetupError(const client::Client& client)
     }
 }
 
-int consoleExit(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Done:
-        return kExitDone;
-    case RunOutcome::FailedTables:
-        return kExitFailedTables;
-    case RunOutcome::NoEndpointList:
-        return kExitUnreachable;
-    case RunOutcome::StoppedAtGate:
-    case RunOutcome::Ignored:
-    case RunOutcome::Interrupted:
-        break;
-    }
-    return kExitStopped;
-}
-
 // Why --tables cannot be sent: the names it gave that the list lacks, and the names the list has.
 std::u16string unknownTables(const std::vector<std::u16string>& unknown, const std::vector<std::u16string>& list)
 {
@@ -112,22 +98,20 @@ std::u16string unknownTables(const std::vector<std::u16string>& unknown, const s
 }
 
 // The startup check (tried again as --retry allows), then one send run of every table or of those
-// --tables names; the exit status.
+// --tables names, each kept in the history as it ends; the exit status.
 int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString& dataDir, const ProgramOptions& options)
 {
+    workflow::SendHistory history(dataDir, workflow::RunMode::Console);
     WindowState state;
-    switch (Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir),
-                      workflow::RetryPolicy{.retries = options.retry})) {
-    case CheckOutcome::Unreachable:
-        return kExitUnreachable;
-    case CheckOutcome::OutOfDate:
-        return kExitOutOfDate;
-    case CheckOutcome::Ready:
-        break;
+    state.history = &history;
+    const CheckOutcome check = Form_Load(view, client, state, dataDir, givenCredentials(options, dataDir),
+                                         workflow::RetryPolicy{.retries = options.retry});
+    if (check != CheckOutcome::Ready) {
+        return workflow::exitStatusOf(check);
     }
     SyncRun run(view, client, state, dataDir);
     if (options.tables.isEmpty()) {
-        return consoleExit(run.BtSync_Click());
+        return workflow::exitStatusOf(run.BtSync_Click());
     }
     std::vector<std::u16string> names;
     for (const QString& table : options.tables) {
@@ -138,7 +122,7 @@ int runConsoleWorkflow(ConsoleView& view, client::Client& client, const QString&
         view.printError(unknownTables(selection.unknown, *state.EndpointList));
         return kExitUsage;
     }
-    return consoleExit(run.sendOnly(selection.endpoints));
+    return workflow::exitStatusOf(run.sendOnly(selection.endpoints));
 }
 
 } // namespace
@@ -190,9 +174,12 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     workflow::RefusalBox refusals(window.dialogs());
     client::Client client(clientSettings(options), refusals);
     reportSetupError(client);
+    workflow::SendHistory history(dataDir, workflow::RunMode::Window);
     WindowState state;
+    state.history = &history;
     SyncRun run(window, client, state, dataDir);
     wireWindow(window, client, run);
+    window.setHistorySource([dataDir] { return workflow::readHistory(dataDir); });
 
     // The window tries the startup check again until it gets through or the operator closes it.
     Form_Load(window, client, state, dataDir, givenCredentials(options, dataDir),
@@ -231,6 +218,22 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
         logFile->finish(status);
     }
     return status;
+}
+
+int runHistory(int& argc, char** argv, const ProgramOptions& options)
+{
+    const QCoreApplication application(argc, argv);
+    const workflow::History history = workflow::readHistory(dataDirectory(options));
+    std::string lines;
+    const std::size_t shown = std::min(history.runs.size(), options.historyCount);
+    for (auto run = history.runs.rbegin(); run != history.runs.rbegin() + static_cast<std::ptrdiff_t>(shown); ++run) {
+        lines += historyLine(*run).toStdString() + '\n';
+    }
+    platform::writeText(stdout, history.runs.empty() ? std::string("Belum ada riwayat kiriman.\n") : lines);
+    if (history.skipped > 0) {
+        platform::writeText(stderr, "[!] " + skippedLinesText(history.skipped).toStdString() + '\n');
+    }
+    return kExitDone;
 }
 
 } // namespace app

@@ -3,6 +3,7 @@
 // The two front ends over the same workflow: the window, and the console mode for unattended sends.
 
 #include "app/program_options.h"
+#include "workflow/exit_status.h"
 
 #include <QIcon>
 
@@ -23,14 +24,8 @@ class SyncRun;
 namespace app {
 
 // Exit statuses of the console mode.
-enum ConsoleExit : int {
-    kExitDone = 0,         // the run ended "SELESAI!"
-    kExitUsage = 1,        // the command line was not understood
-    kExitUnreachable = 2,  // the startup check failed
-    kExitOutOfDate = 3,    // the program is out of date
-    kExitStopped = 4,      // the run stopped at the e-mail check, the login or the daily limit
-    kExitFailedTables = 5, // the run ended with failed tables
-};
+using workflow::ConsoleExit;
+using enum workflow::ConsoleExit;
 
 // The application icon in its eight sizes, for the window and its dialogs.
 QIcon applicationIcon();
@@ -50,5 +45,8 @@ void bringToFrontOnRequest(QWidget& window, platform::SingleWindowLock& lock);
 // answer, after a box saying so).
 int runWindow(int& argc, char** argv, const ProgramOptions& options);
 int runConsole(int& argc, char** argv, const ProgramOptions& options);
+// --history: prints the newest runs of the send history on standard output, one line each, the newest
+// first, and says on standard error how many lines could not be read; contacts no server. Exits 0.
+int runHistory(int& argc, char** argv, const ProgramOptions& options);
 
 } // namespace app

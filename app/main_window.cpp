@@ -2,6 +2,7 @@
 
 #include "app/desktop_browser.h"
 #include "app/form_controls.h"
+#include "app/history_dialog.h"
 #include "app/log_export.h"
 #include "app/qt_dialogs.h"
 #include "platform/application.h"
@@ -11,17 +12,16 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDateTime>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include <limits>
 
@@ -232,6 +232,7 @@ void Form1::buildControls()
     Label6 = makeLabel(this, twipsRect(8400, 5085, 855, 300), QStringLiteral("Versi 1.0"), uiFont(9));
     Label6->setObjectName(QStringLiteral("Label6"));
     setTextColor(Label6, QColor(128, 128, 128));
+    buildHistoryLink();
     // Named like the others, so that tests and style sheets can find every label.
     for (auto [label, name] : {std::pair{lblAppTitle, "lblAppTitle"}, std::pair{lblAuth, "lblAuth"},
                                std::pair{Label1, "Label1"}, std::pair{Label2, "Label2"}, std::pair{Label3, "Label3"}}) {
@@ -239,6 +240,34 @@ void Form1::buildControls()
     }
 
     txtToken->setFocus();
+}
+
+void Form1::buildHistoryLink()
+{
+    // A link rather than a button: it must not draw the eye away from the layout of the send controls.
+    btnHistory = new QPushButton(this);
+    btnHistory->setObjectName(QStringLiteral("btnHistory"));
+    btnHistory->setGeometry(twipsRect(6500, 5085, 1800, 300));
+    btnHistory->setFlat(true);
+    btnHistory->setCursor(Qt::PointingHandCursor);
+    btnHistory->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: right;"
+                                             " color: rgb(32, 96, 208); text-decoration: underline; }"
+                                             "QPushButton:focus { border: 1px dotted rgb(32, 96, 208); }"));
+    const QString text = QStringLiteral("Riwayat Kiriman");
+    btnHistory->setFont(fittedFont(uiFont(9), text, btnHistory->width() - 2));
+    btnHistory->setText(text);
+    connect(btnHistory, &QPushButton::clicked, this, &Form1::showHistory);
+}
+
+void Form1::showHistory()
+{
+    if (m_historyDialog == nullptr) {
+        m_historyDialog = new HistoryDialog(*m_dialogs, this);
+    }
+    m_historyDialog->setHistory(m_historySource ? m_historySource() : workflow::History{}, QDate::currentDate());
+    m_historyDialog->show();
+    m_historyDialog->raise();
+    m_historyDialog->activateWindow();
 }
 
 void Form1::buildLogMenu()
@@ -284,11 +313,7 @@ void Form1::copyLogLines(bool selectedOnly)
 
 void Form1::saveLog()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(folder).isDir()) {
-        folder = QDir::homePath(); // a desktop without a documents folder
-    }
-    const QString path = m_chooseSavePath(proposedLogPath(folder, QDateTime::currentDateTime()));
+    const QString path = m_chooseSavePath(proposedLogPath(exportFolder(), QDateTime::currentDateTime()));
     if (path.isEmpty()) {
         return;
     }
@@ -417,6 +442,9 @@ void Form1::openPage(std::u16string_view url)
 void Form1::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
+    if (m_historyDialog != nullptr) {
+        m_historyDialog->close();
+    }
     emit closing();
     event->accept();
 }

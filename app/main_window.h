@@ -1,10 +1,12 @@
 #pragma once
 
 // The program's one window, Form1: the three credential boxes, the send button, the status line, the
-// progress bar, the activity log and the version label, laid out in twips (15 twips make one pixel at
+// progress bar, the activity log and the version label, with the link to the send history beside it,
+// laid out in twips (15 twips make one pixel at
 // 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
 // send run; the window itself holds no workflow.
 
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 
 #include <QWidget>
@@ -16,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPushButton;
 
 namespace platform {
 class Browser;
@@ -25,6 +28,7 @@ namespace app {
 
 class ClickableLabel;
 class ClickablePanel;
+class HistoryDialog;
 class RoundedFrame;
 
 class Form1 final : public QWidget, public workflow::SyncView {
@@ -71,6 +75,11 @@ public:
     // (proposes log-kirim-YYYYMMDD-HHMMSS.txt in the documents folder, the home folder when there is none).
     QMenu* logMenu() const { return m_logMenu; }
 
+    // Where the link "Riwayat Kiriman" reads the send history each time it opens the history view;
+    // without one the view is empty.
+    using HistorySource = std::function<workflow::History()>;
+    void setHistorySource(HistorySource source) { m_historySource = std::move(source); }
+
 signals:
     // The send button's label and its panel were clicked (BtSync_Click, picBtnSync_Click).
     void sendLabelClicked();
@@ -86,9 +95,12 @@ private:
 
     void buildControls();
     void buildLogMenu();
+    void buildHistoryLink();
     void copyLogLines(bool selectedOnly);
     void saveLog();
     QStringList logLines(bool selectedOnly) const;
+    // Opens the history view (one, reread at every opening); it does not keep the window from working.
+    void showHistory();
 
     std::unique_ptr<platform::Dialogs> m_ownDialogs;
     std::unique_ptr<platform::Browser> m_ownBrowser;
@@ -99,6 +111,8 @@ private:
     bool m_shownOnce = false;
     SavePathChooser m_chooseSavePath;
     QMenu* m_logMenu = nullptr;
+    HistorySource m_historySource;
+    HistoryDialog* m_historyDialog = nullptr;
 
     // The controls keep the names the operators' manual and the layout table use.
     QWidget* picHeader = nullptr;
@@ -120,6 +134,7 @@ private:
     QLabel* lblProgressBar = nullptr;
     QListWidget* List1 = nullptr;
     QLabel* Label6 = nullptr;
+    QPushButton* btnHistory = nullptr;
 };
 
 } // namespace app

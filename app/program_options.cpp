@@ -5,6 +5,9 @@
 
 #include <QUrl>
 
+#include <algorithm>
+#include <limits>
+
 namespace app {
 namespace {
 
@@ -86,6 +89,22 @@ QString valueError(const QString& name, const QByteArray& value)
     return {};
 }
 
+bool isWholeNumber(const QByteArray& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The count of --history: a whole number above 0.
+std::optional<std::size_t> historyCount(const QByteArray& text)
+{
+    bool ok = false;
+    const qulonglong count = text.toULongLong(&ok);
+    if (!isWholeNumber(text) || !ok || count == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(std::min<qulonglong>(count, std::numeric_limits<std::size_t>::max()));
+}
+
 } // namespace
 
 ParsedOptions parseProgramOptions(const QByteArrayList& arguments)
@@ -100,6 +119,22 @@ ParsedOptions parseProgramOptions(const QByteArrayList& arguments)
             option.truncate(equals);
         }
         const QString name = QString::fromUtf8(option);
+        if (name == QStringLiteral("--history")) {
+            options.history = true;
+            const bool countFollows = !inlineValue && i + 1 < arguments.size() && isWholeNumber(arguments[i + 1]);
+            if (!inlineValue && !countFollows) {
+                continue;
+            }
+            const QByteArray& text = inlineValue ? *inlineValue : arguments[++i];
+            const std::optional<std::size_t> count = historyCount(text);
+            if (!count) {
+                parsed.error = QStringLiteral("Jumlah pada --history harus bilangan bulat lebih dari 0: ") +
+                               QString::fromUtf8(text);
+                return parsed;
+            }
+            options.historyCount = *count;
+            continue;
+        }
         if (!inlineValue &&
             (name == QStringLiteral("--cli") || name == QStringLiteral("--help") || name == QStringLiteral("-h"))) {
             (name == QStringLiteral("--cli") ? options.console : options.help) = true;
@@ -148,10 +183,11 @@ QString programHelp(const QString& defaultServer)
            defaultServer +
            QStringLiteral(").\n"
                           "  --local URL        Alamat layanan lokal Murenta (bawaan: http://127.0.0.1:5774).\n"
-                          "  --data-dir FOLDER  Folder tempat data.json disimpan. Bawaan: folder program bila\n"
-                          "                     bisa ditulis; bila tidak (program terpasang), folder data\n"
-                          "                     aplikasi milik pengguna, mis. %APPDATA%\\murenta-tervalis-helper\n"
-                          "                     atau ~/.local/share/murenta-tervalis-helper.\n"
+                          "  --data-dir FOLDER  Folder tempat data.json dan riwayat.jsonl (riwayat kiriman)\n"
+                          "                     disimpan. Bawaan: folder program bila bisa ditulis; bila tidak\n"
+                          "                     (program terpasang), folder data aplikasi milik pengguna, mis.\n"
+                          "                     %APPDATA%\\murenta-tervalis-helper atau\n"
+                          "                     ~/.local/share/murenta-tervalis-helper.\n"
                           "  --ca-file PEM      Sertifikat CA tambahan yang dipercaya untuk HTTPS.\n"
                           "                     (Di Windows lewat Schannel; di Wine tidak berlaku.)\n"
                           "  --log-file FILE    Pada --cli: tambahkan catatan setiap jalannya ke FILE (UTF-8,\n"
@@ -164,6 +200,10 @@ QString programHelp(const QString& defaultServer)
                           "  --tables A,B       Pada --cli: kirim hanya tabel ini, dengan nama endpoint dari\n"
                           "                     server (mis. getSiswa) atau nama tampilannya (mis. SISWA).\n"
                           "                     Nama yang tidak dikenal: kode keluar 1 dan daftar nama tabel.\n"
+                          "  --history [N]      Tampilkan N kiriman terakhir dari riwayat (bawaan: 10), yang\n"
+                          "                     terbaru lebih dulu, satu baris per kiriman: tanggal dan jam,\n"
+                          "                     status akhir, tabel terkirim/semua tabel. Tidak menghubungi\n"
+                          "                     server; kode keluar 0. Bisa digabung dengan --data-dir.\n"
                           "  -h, --help         Tampilkan bantuan ini.\n"
                           "\n"
                           "Kode keluar pada --cli:\n"

@@ -15,6 +15,9 @@ class Client;
 
 namespace workflow {
 
+// Why a run or a check ended before its time: the window was closed.
+inline constexpr std::u16string_view kWindowClosedReason = u"Jendela ditutup sebelum selesai";
+
 // The longest reason, in UTF-16 code units.
 inline constexpr std::size_t kLongestReason = 200;
 

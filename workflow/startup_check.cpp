@@ -2,7 +2,9 @@
 
 #include "client/client.h"
 #include "platform/dialogs.h"
+#include "workflow/exit_status.h"
 #include "workflow/failure_reason.h"
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"
 #include "json/decimal.h"
@@ -85,7 +87,7 @@ std::u16string StartupCheck::retryLine(std::chrono::milliseconds wait)
 
 CheckOutcome StartupCheck::CheckVersion()
 {
-    return ask(Attempt::First);
+    return kept(ask(Attempt::First));
 }
 
 CheckOutcome StartupCheck::checkWithRetries(const RetryPolicy& policy)
@@ -102,13 +104,14 @@ CheckOutcome StartupCheck::checkWithRetries(const RetryPolicy& policy)
         }
         outcome = ask(Attempt::Retry);
     }
-    return outcome;
+    return kept(outcome);
 }
 
 CheckOutcome StartupCheck::ask(Attempt attempt)
 {
     if (attempt == Attempt::First) {
-        m_view.SetStatus(u"MENGHUBUNGKAN SERVER...", ColorBusy);
+        m_record = RunRecord{.start = QDateTime::currentDateTime()};
+        setStatus(u"MENGHUBUNGKAN SERVER...", ColorBusy);
     }
     const std::u16string versionReply = m_client.GetSetting(u"versi");
     if (!succeeded(versionReply)) {
@@ -129,9 +132,28 @@ CheckOutcome StartupCheck::ask(Attempt attempt)
     m_view.appendLog(u"[i] Silahkan Kirim Data !");
     m_view.ScrollLog();
     m_view.setSendEnabled(true);
-    m_view.SetStatus(u"SIAP", ColorReady);
+    setStatus(u"SIAP", ColorReady);
     m_view.ScrollLog();
     return CheckOutcome::Ready;
+}
+
+void StartupCheck::setStatus(std::u16string_view text, Color color)
+{
+    m_record.status = text;
+    m_record.statusColor = color;
+    m_view.SetStatus(text, color);
+}
+
+CheckOutcome StartupCheck::kept(CheckOutcome outcome)
+{
+    if (outcome == CheckOutcome::Ready || m_state.history == nullptr) {
+        return outcome;
+    }
+    m_record.end = QDateTime::currentDateTime();
+    m_record.exitStatus = exitStatusOf(outcome);
+    m_record.reason = m_state.checkFailure.empty() ? std::u16string(kWindowClosedReason) : m_state.checkFailure;
+    m_state.history->keep(std::move(m_record), m_view);
+    return outcome;
 }
 
 void StartupCheck::logFailure(std::u16string_view line, std::u16string reason)
@@ -145,7 +167,7 @@ CheckOutcome StartupCheck::failureEnding(std::u16string_view reply)
 {
     logFailure(u"[x] Gagal Cek Versi Aplikasi !", failureReason(reply, m_client));
     m_view.setSendEnabled(false);
-    m_view.SetStatus(u"GAGAL TERHUBUNG", ColorFail);
+    setStatus(u"GAGAL TERHUBUNG", ColorFail);
     m_view.ScrollLog();
     return CheckOutcome::Unreachable;
 }
@@ -157,7 +179,7 @@ CheckOutcome StartupCheck::outOfDateEnding(std::u16string_view serverVersion)
     logFailure(u"[!] Silahkan Download Versi Terbaru !",
                oneLine(u"versi program ini " + ours + u", versi terbaru di server " + theirs + u"."));
     m_view.setSendEnabled(false);
-    m_view.SetStatus(u"BUTUH UPDATE", ColorFail);
+    setStatus(u"BUTUH UPDATE", ColorFail);
     if (!m_view.isClosing()) {
         m_view.dialogs().messageBox(u"Versi aplikasi Anda sudah usang. Anda akan diarahkan ke halaman unduhan.\r\n\r\n"
                                     u"Versi Anda: " +

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "workflow/colors.h"
+#include "workflow/run_record.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -34,7 +37,8 @@ struct RetryPolicy {
 
 // The startup check: asks the regional server for the current version, then for the endpoint list.
 // Why it did not get through, or that the program is out of date, is logged under the failing line and
-// kept in the window's state (WindowState::checkFailure).
+// kept in the window's state (WindowState::checkFailure). A check that ends without getting through is
+// kept in the send history once, however often it was tried.
 class StartupCheck final {
 public:
     StartupCheck(SyncView& view, client::Client& client, WindowState& state)
@@ -57,6 +61,11 @@ private:
     enum class Attempt { First, Retry };
 
     CheckOutcome ask(Attempt attempt);
+    // SetStatus, remembering the status for the check's record.
+    void setStatus(std::u16string_view text, Color color);
+    // A check that did not get through ends the run it began (the console's) or keeps the window from
+    // sending: either way it is kept in the history, with the last attempt's reason.
+    CheckOutcome kept(CheckOutcome outcome);
     CheckOutcome failureEnding(std::u16string_view reply);
     CheckOutcome outOfDateEnding(std::u16string_view serverVersion);
     void logFailure(std::u16string_view line, std::u16string reason);
@@ -64,6 +73,7 @@ private:
     SyncView& m_view;
     client::Client& m_client;
     WindowState& m_state;
+    RunRecord m_record;
 };
 
 } // namespace workflow

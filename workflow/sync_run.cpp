@@ -3,7 +3,9 @@
 #include "client/client.h"
 #include "platform/dialogs.h"
 #include "workflow/credentials_config.h"
+#include "workflow/exit_status.h"
 #include "workflow/failure_reason.h"
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 #include "workflow/window_state.h"
 #include "json/decimal.h"
@@ -145,9 +147,14 @@ RunOutcome SyncRun::start(std::optional<std::vector<std::u16string>> only)
     do {
         m_state.SyncBusy = true;
         m_report = {};
+        m_record = RunRecord{.start = QDateTime::currentDateTime()};
+        // The tables this run is to send, as the list stands when it starts.
+        const std::vector<std::u16string> tables =
+            only.value_or(m_state.EndpointList.value_or(std::vector<std::u16string>{}));
         outcome = runSteps(only);
         m_report.outcome = outcome;
         commonEnding();
+        keepRecord(tables);
         only = std::exchange(m_resend, std::nullopt);
     } while (only);
     return outcome;
@@ -156,6 +163,42 @@ RunOutcome SyncRun::start(std::optional<std::vector<std::u16string>> only)
 void SyncRun::log(std::u16string_view line)
 {
     m_view.appendLog(line);
+}
+
+void SyncRun::setStatus(std::u16string_view text, Color color)
+{
+    m_record.status = text;
+    m_record.statusColor = color;
+    m_view.SetStatus(text, color);
+}
+
+void SyncRun::keepRecord(const std::vector<std::u16string>& tables)
+{
+    if (m_state.history == nullptr) {
+        return;
+    }
+    m_record.end = QDateTime::currentDateTime();
+    m_record.exitStatus = exitStatusOf(m_report.outcome);
+    m_record.sendsToday = m_report.sendsToday;
+    if (m_report.outcome == RunOutcome::Interrupted) {
+        m_record.reason = kWindowClosedReason;
+    } else if (m_report.outcome == RunOutcome::NoEndpointList) {
+        m_record.reason = u"Daftar tabel belum diterima dari server Tervalis (cek versi belum berhasil)";
+    } else {
+        m_record.reason = m_report.stopReason;
+    }
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        TableRecord table{.name = displayName(tables[i])};
+        if (i < m_report.tables.size()) {
+            const TableReport& report = m_report.tables[i];
+            table.rows = report.rows;
+            table.sent = report.sent;
+            table.processed = report.processed;
+            table.reason = report.reason;
+        }
+        m_record.tables.push_back(std::move(table));
+    }
+    m_state.history->keep(std::move(m_record), m_view);
 }
 
 void SyncRun::logFailure(std::u16string_view line, std::u16string_view reason)
@@ -177,7 +220,7 @@ RunOutcome SyncRun::runSteps(const std::optional<std::vector<std::u16string>>& o
     m_view.setSendCaption(u"Memproses...");
     m_view.setSendPanelColor(ColorWaiting);
     m_view.setCredentialsReadOnly(true);
-    m_view.SetStatus(u"MENGHUBUNGKAN...", ColorBusy);
+    setStatus(u"MENGHUBUNGKAN...", ColorBusy);
     m_view.SetProgress(0, 1);
     const bool saved = SaveConfig(m_view, m_dataDir);
 
@@ -196,7 +239,7 @@ RunOutcome SyncRun::runSteps(const std::optional<std::vector<std::u16string>>& o
     }
     if (emailVerdict != u"valid") {
         stopAtGate(u"[x] Email Tidak Valid !", failureReason(emailVerdict, m_client));
-        m_view.SetStatus(u"GAGAL", ColorFail);
+        setStatus(u"GAGAL", ColorFail);
         return RunOutcome::StoppedAtGate;
     }
     log(u"[v] Email Valid");
@@ -211,12 +254,13 @@ RunOutcome SyncRun::runSteps(const std::optional<std::vector<std::u16string>>& o
     }
     if (!contains(loginReply, kSuccessMark)) {
         stopAtGate(u"[x] Login Pengguna Gagal", failureReason(loginReply, m_client));
-        m_view.SetStatus(u"GAGAL LOGIN", ColorFail);
+        setStatus(u"GAGAL LOGIN", ColorFail);
         m_view.dialogs().messageBox(loginRefusal(loginReply), u"Error", platform::MessageIcon::Error);
         return RunOutcome::StoppedAtGate;
     }
     const std::u16string count = json::GetJsonField(loginReply, u"msg");
     const std::optional<std::int64_t> sends = sendsToday(count);
+    m_report.sendsToday = sends;
     log(u"[v] Login Pengguna Sukses");
     if (!sends || *sends >= kDailyLimit) {
         log(kRuleLine);
@@ -225,7 +269,7 @@ RunOutcome SyncRun::runSteps(const std::optional<std::vector<std::u16string>>& o
         } else {
             stopAtGate(u"[x] Jumlah Kirim Hari Ini Tidak Terbaca", unreadableCount(count));
         }
-        m_view.SetStatus(sends ? u"LIMIT TERCAPAI" : u"GAGAL LOGIN", ColorFail);
+        setStatus(sends ? u"LIMIT TERCAPAI" : u"GAGAL LOGIN", ColorFail);
         return RunOutcome::StoppedAtGate;
     }
     log(u"[i] Kiriman hari ini: ke-" + json::decimalText(*sends + 1) + u" dari " + json::decimalText(kDailyLimit));
@@ -253,7 +297,7 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
     for (std::int64_t i = 0; i < n; ++i) {
         TableReport table{.endpoint = names[static_cast<std::size_t>(i)]};
         const std::u16string& name = table.endpoint;
-        m_view.SetStatus(u"SINKRONISASI " + json::decimalText(i + 1) + u"/" + json::decimalText(n), ColorBusy);
+        setStatus(u"SINKRONISASI " + json::decimalText(i + 1) + u"/" + json::decimalText(n), ColorBusy);
         m_view.SetProgress(i, n);
         log(u"[>] Mengirim Data " + displayName(name) + u" ...");
         m_view.ScrollLog();
@@ -261,12 +305,13 @@ RunOutcome SyncRun::sendTables(const std::vector<std::u16string>& names, const s
         if (m_view.isClosing()) {
             return RunOutcome::Interrupted;
         }
+        table.rows = m_client.LastRowCount();
         if (!contains(sent, u"sukses")) {
             tableFailed(table, u"    [x] Kirim Data Gagal !", sent);
             log(u"");
         } else {
             table.sent = true;
-            log(u"    [v] Kirim Data Sukses (" + json::decimalText(m_client.LastRowCount()) + u" baris)");
+            log(u"    [v] Kirim Data Sukses (" + json::decimalText(table.rows) + u" baris)");
             log(u"    [>] Proses Data di Tervalis ...");
             m_view.ScrollLog();
             const std::u16string processed = m_client.ProcessData(npsn, name);
@@ -291,7 +336,7 @@ RunOutcome SyncRun::finish(bool failed)
 {
     m_view.SetProgress(1, 1);
     if (failed) {
-        m_view.SetStatus(u"SELESAI (ADA ERROR)", ColorFail);
+        setStatus(u"SELESAI (ADA ERROR)", ColorFail);
         log(kRuleLine);
         log(u"[!] Terdapat data yang gagal diproses.");
         log(failedTablesLine(m_report.tables));
@@ -305,7 +350,7 @@ RunOutcome SyncRun::finish(bool failed)
         }
         return RunOutcome::FailedTables;
     }
-    m_view.SetStatus(u"MEREKAP DATA...", ColorBusy);
+    setStatus(u"MEREKAP DATA...", ColorBusy);
     log(kRuleLine);
     log(u"    [>] Membuat Rekap Data di Server ...");
     m_view.ScrollLog();
@@ -319,7 +364,7 @@ RunOutcome SyncRun::finish(bool failed)
     } else {
         log(u"    [v] Rekap Data Sukses");
     }
-    m_view.SetStatus(u"SELESAI!", ColorDone);
+    setStatus(u"SELESAI!", ColorDone);
     log(kRuleLine);
     log(u"[v] Seluruh Proses Selesai");
     m_view.ScrollLog();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "workflow/colors.h"
+#include "workflow/run_record.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -28,6 +31,7 @@ enum class RunOutcome {
 // What became of one table of a run.
 struct TableReport {
     std::u16string endpoint;
+    std::int64_t rows = 0;   // as counted when it was fetched
     bool sent = false;       // fetched and accepted by the server
     bool processed = false;  // and processed there
     std::u16string reason{}; // why it was not sent or not processed, as logged; empty when it went through
@@ -36,6 +40,8 @@ struct TableReport {
 // What a run did, as its log tells it.
 struct RunReport {
     RunOutcome outcome = RunOutcome::Ignored;
+    // The server's count of today's sends, read at the login; nothing when the run did not read it.
+    std::optional<std::int64_t> sendsToday{};
     std::u16string stopReason{}; // why a gate stopped the run, as logged; empty when none did
     std::vector<TableReport> tables{};
     std::u16string summaryReason{}; // why the summary failed, as logged; empty when it was rebuilt or never asked for
@@ -54,7 +60,8 @@ struct TableSelection {
 // sends and processes every table of the endpoint list and rebuilds the server's summary. Each failing
 // step is followed in the log by its reason ("Alasan: ..."), and the run's report keeps them. When some
 // tables failed, the closing box offers to send just those again ("Kirim Ulang yang Gagal"); a run that
-// sends them follows at once, as a click would start it.
+// sends them follows at once, as a click would start it. Every run is kept in the send history, when the
+// window's state has one.
 class SyncRun final {
 public:
     // The credentials file lives in `dataDir`.
@@ -97,12 +104,18 @@ private:
     RunOutcome finish(bool failed);
     void commonEnding();
     void log(std::u16string_view line);
+    // SetStatus, remembering the status for the run's record.
+    void setStatus(std::u16string_view text, Color color);
+    // Keeps the run that just ended in the history: its report, and every table it was to send.
+    void keepRecord(const std::vector<std::u16string>& tables);
 
     SyncView& m_view;
     client::Client& m_client;
     WindowState& m_state;
     QString m_dataDir;
     RunReport m_report;
+    // The run's start, and the status line as it left it.
+    RunRecord m_record;
     // The tables the operator chose to send again from the closing box.
     std::optional<std::vector<std::u16string>> m_resend;
 };

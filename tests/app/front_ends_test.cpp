@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "client/failure_description.h"
 #include "platform/single_window_lock.h"
+#include "workflow/send_history.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 
@@ -634,4 +635,38 @@ TEST(SingleWindow, laterStart_bringsTheMinimisedWindowBack)
     loop.exec();
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isVisible());
+}
+
+// --history reads the runs the history keeps, the newest first, and asks no server anything.
+TEST_F(ConsoleModeTest, history_printsTheNewestRunsFirstWithoutContactingAnyServer)
+{
+    workflow::SendHistory history(dataDir.path(), workflow::RunMode::Console);
+    RecordingDialogs noDialogs;
+    RecordingView quiet(noDialogs);
+    for (int i = 0; i < 12; ++i) {
+        const QDateTime start(QDate(2024, 5, 14), QTime(8 + i, 5));
+        history.keep({.start = start,
+                      .end = start.addSecs(40),
+                      .status = i % 2 ? u"SELESAI!" : u"GAGAL TERHUBUNG",
+                      .tables = {{u"SEKOLAH", 3, i % 2 == 1, i % 2 == 1, u""}, {u"SISWA", 0, false, false, u""}}},
+                     quiet);
+    }
+    QFile file(workflow::historyFilePath(dataDir.path()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("terpotong");
+    file.close();
+
+    const QByteArray dir = dataDir.path().toUtf8();
+    const ProcessResult two = runWithBytes({"--history", "2", "--data-dir", dir});
+    EXPECT_EQ(two.exitCode, 0);
+    EXPECT_EQ(two.out,
+              (QStringList{QStringLiteral("2024-05-14 19:05  SELESAI!             1/2 tabel  konsol"),
+                           QStringLiteral("2024-05-14 18:05  GAGAL TERHUBUNG      0/2 tabel  konsol"), QString()}));
+    EXPECT_EQ(two.err, (QStringList{QStringLiteral("[!] 1 baris riwayat tidak terbaca dan dilewati"), QString()}));
+
+    const ProcessResult byDefault = runWithBytes({"--data-dir=" + dir, "--history"});
+    EXPECT_EQ(byDefault.exitCode, 0);
+    ASSERT_EQ(byDefault.out.size(), 11); // ten runs and the end of the last line
+    EXPECT_TRUE(byDefault.out[9].startsWith(QStringLiteral("2024-05-14 10:05  ")));
+    EXPECT_TRUE(server->requests().empty());
 }

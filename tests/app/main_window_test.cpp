@@ -3,6 +3,7 @@
 #include "recording_dialogs.h"
 
 #include "app/form_controls.h"
+#include "app/history_dialog.h"
 #include "json/utf8.h"
 
 #include <QAction>
@@ -16,11 +17,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -407,4 +410,41 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
     }
     QFont huge = app::uiFont(40, true);
     EXPECT_EQ(app::fittedFont(huge, QStringLiteral("MURENTA TERVALIS HELPER"), 20).pointSizeF(), 8.0);
+}
+
+// The link to the send history sits beside the version label, inside the window, over no other control,
+// and its text fits at every scale; each click opens the one history view with the history read anew.
+TEST_F(Form1Test, historyLink_opensTheHistoryViewReadAnewEachTime)
+{
+    auto* link = control<QPushButton>("btnHistory");
+    EXPECT_EQ(link->text(), QStringLiteral("Riwayat Kiriman"));
+    EXPECT_TRUE(form.rect().contains(link->geometry()));
+    for (const QWidget* other : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (other != link && !other->isWindow()) {
+            EXPECT_FALSE(other->geometry().intersects(link->geometry())) << other->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(app::fitsAtEveryScale(link->font(), link->text(), link->width() - 2));
+    EXPECT_GE(link->font().pointSizeF(), app::kSmallestPointSize);
+    EXPECT_TRUE(link->focusPolicy() & Qt::TabFocus);
+
+    int reads = 0;
+    form.setHistorySource([&reads] {
+        workflow::History history;
+        for (int i = 0; i <= reads; ++i) {
+            history.runs.push_back({.start = QDateTime::currentDateTime(), .status = u"SELESAI!"});
+        }
+        ++reads;
+        return history;
+    });
+    form.showAndPaint();
+    for (int clicks = 1; clicks <= 2; ++clicks) {
+        QTest::mouseClick(link, Qt::LeftButton);
+        const QList<app::HistoryDialog*> views = form.findChildren<app::HistoryDialog*>();
+        ASSERT_EQ(views.size(), 1);
+        EXPECT_TRUE(views[0]->isVisible());
+        EXPECT_EQ(views[0]->findChild<QTreeWidget*>(QStringLiteral("lstRuns"))->topLevelItemCount(), clicks);
+    }
+    form.close();
+    EXPECT_FALSE(form.findChild<app::HistoryDialog*>()->isVisible());
 }

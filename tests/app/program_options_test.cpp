@@ -130,3 +130,31 @@ TEST(ProgramOptions, retryAndTables_areReadOrRefused)
         EXPECT_TRUE(help.contains(QLatin1StringView(expected))) << expected;
     }
 }
+
+TEST(ProgramOptions, history_takesAWholeNumberAfterItOnlyAsItsCount)
+{
+    struct Case {
+        QByteArrayList arguments;
+        std::size_t count;
+        QString error;
+    };
+    const QString wrongCount = QStringLiteral("Jumlah pada --history harus bilangan bulat lebih dari 0: ");
+    const Case cases[] = {
+        {{"--history"}, 10, {}},
+        {{"--history", "3", "--data-dir", "d"}, 3, {}},
+        {{"--history=25"}, 25, {}},
+        {{"--history", "--cli"}, 10, {}},
+        {{"--history", "0"}, 10, wrongCount + QStringLiteral("0")},
+        {{"--history=x"}, 10, wrongCount + QStringLiteral("x")},
+        {{"--history", "-2"}, 10, QStringLiteral("Opsi tidak dikenal: -2")},
+    };
+    for (const Case& c : cases) {
+        const app::ParsedOptions parsed = app::parseProgramOptions(c.arguments);
+        EXPECT_EQ(parsed.error, c.error) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(parsed.options.history) << c.arguments.join(' ').toStdString();
+        if (c.error.isEmpty()) {
+            EXPECT_EQ(parsed.options.historyCount, c.count) << c.arguments.join(' ').toStdString();
+        }
+    }
+    EXPECT_TRUE(app::programHelp(QStringLiteral("https://x")).contains(QStringLiteral("--history [N]")));
+}
