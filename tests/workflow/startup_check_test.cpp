@@ -1,6 +1,7 @@
 #include "workflow_fixture.h"
 
 #include "client/failure_description.h"
+#include "workflow/send_history.h"
 #include "workflow/start_sequence.h"
 #include "workflow/startup_check.h"
 
@@ -232,8 +233,12 @@ TEST_F(StartupCheckTest, retries_endAfterTheLastAllowedAndNeverFollowAnOutOfDate
         {"out of date, retries without end", [](sandbox::Scenario& s) { s.version = "2.1"; }, std::nullopt,
          CheckOutcome::OutOfDate, 1},
     };
+    // However often it was tried, a check that did not get through is one run of the history.
+    workflow::SendHistory history(dataDir.path(), workflow::RunMode::Console);
+    state.history = &history;
     const sandbox::Scenario base = server->scenario();
-    for (const Case& c : cases) {
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
         sandbox::Scenario scenario = base;
         c.change(scenario);
         server->setScenario(scenario);
@@ -247,6 +252,9 @@ TEST_F(StartupCheckTest, retries_endAfterTheLastAllowedAndNeverFollowAnOutOfDate
                                       workflow::StartupCheck::retryLine(std::chrono::milliseconds(1)));
         EXPECT_EQ(static_cast<std::size_t>(waits), c.attempts - 1) << c.name;
         EXPECT_FALSE(state.checkFailure.empty()) << c.name;
+        const std::vector<workflow::RunRecord> runs = workflow::readHistory(dataDir.path()).runs;
+        ASSERT_EQ(runs.size(), i + 1) << c.name;
+        EXPECT_EQ(runs.back().reason, state.checkFailure) << c.name;
     }
 }
 
