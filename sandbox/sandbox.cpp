@@ -4,6 +4,7 @@
 
 #include "json/json.h"
 #include "json/json_escape.h"
+#include "json/local_parse_errors.h"
 #include "json/utf8.h"
 
 #if MTH_SANDBOX_TLS
@@ -234,6 +235,8 @@ std::string utf8(const json::JsonValue& value)
 // is no whole number.
 std::optional<long long> rowCountOf(std::string_view table)
 {
+    // Requests are served on threads that end before the program.
+    const json::LocalParseErrors parseErrors;
     const auto root = json::ParseJsonUtf8(table);
     const json::JsonValue* results = root ? root->find(u"results") : nullptr;
     if (!results) {
@@ -464,6 +467,7 @@ struct Sandbox::State {
         if (s.refuseLogin) {
             return verdict(false, "Login ditolak oleh server");
         }
+        const json::LocalParseErrors parseErrors;
         const auto root = json::ParseJsonUtf8(body);
         if (!root || !root->isObject()) {
             return verdict(false, "Permintaan login tidak terbaca");
