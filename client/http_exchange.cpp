@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -16,10 +15,6 @@
 namespace client {
 
 namespace {
-
-// How often a wait for work on another thread looks whether it is done: that thread cannot wake the
-// loop, and a few milliseconds late is nothing beside the work waited for.
-constexpr std::chrono::milliseconds kPollSlice{5};
 
 bool startsWithBase(std::u16string_view url, std::u16string_view base)
 {
@@ -73,7 +68,10 @@ Client::Client(ClientSettings settings, platform::Dialogs& dialogs)
     }
 }
 
-Client::~Client() = default;
+Client::~Client()
+{
+    joinTableReader();
+}
 
 std::u16string Client::serverUrl(std::u16string_view path) const
 {
@@ -166,14 +164,9 @@ bool Client::waitUntil(const std::function<bool()>& ready)
         if (m_cancelled) {
             return false;
         }
-        QEventLoop loop;
-        QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        // An event loop refuses to run once the application has been told to quit: the program is
-        // closing, as when cancelAll is called.
-        if (loop.exec() == -1) {
-            cancelAll();
-            return false;
-        }
+        // Returns after the next event, the wake-up of whatever made `ready` say yes among them: no timer
+        // ticks meanwhile.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -127,6 +128,8 @@ public:
     // events from being processed however large the table; the upload body is the reply's bytes exactly,
     // whatever they are. The table's reply has no size limit; when memory runs out fetching, reading or
     // uploading it, the table fails ("gagal", or the upload's "Error: " text) and LastTableFailure says so.
+    // The thread that reads a reply is the client's own: the next SendTable, or the client's destruction,
+    // waits for it to end (it may still be reading when cancelAll came).
     std::u16string SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // POST server + "/api_api/kirim_data/" + npsn + "/" + endpoint with {"data_json":<data>}, the data
     // inserted as it is; the reply unchanged.
@@ -176,9 +179,10 @@ private:
     Reply exchange(std::u16string_view method, std::u16string_view url, std::optional<std::u16string_view> token,
                    std::optional<QByteArrayList> body, ReplySize size = ReplySize::Limited);
     Reply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
-    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first
-    // (or the application is quitting, which cancels all).
+    // Processes events as they come until `ready` says yes; false when cancelAll came first. Another thread
+    // that makes `ready` say yes must then wake this thread's event dispatcher.
     bool waitUntil(const std::function<bool()>& ready);
+    void joinTableReader();
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
     Reply failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const;
@@ -195,6 +199,7 @@ private:
     std::u16string m_operatorPassword;
     std::int64_t m_lastRowCount = 0;
     std::u16string m_lastTableFailure;
+    std::thread m_tableReader;
 };
 
 } // namespace client
