@@ -110,7 +110,7 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
                   QAbstractEventDispatcher* waiting) noexcept
 {
     // The thread ends before the program: its parses must keep no state of the thread's own.
-    const json::LocalParseErrors parseErrors;
+    json::LocalParseErrors parseErrors;
     bool judged = false;
     const auto judge = [&](TableVerdict found) {
         const bool upload = found.upload;

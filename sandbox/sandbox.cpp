@@ -236,7 +236,7 @@ std::string utf8(const json::JsonValue& value)
 std::optional<long long> rowCountOf(std::string_view table)
 {
     // Requests are served on threads that end before the program.
-    const json::LocalParseErrors parseErrors;
+    json::LocalParseErrors parseErrors;
     const auto root = json::ParseJsonUtf8(table);
     const json::JsonValue* results = root ? root->find(u"results") : nullptr;
     if (!results) {
@@ -467,7 +467,7 @@ struct Sandbox::State {
         if (s.refuseLogin) {
             return verdict(false, "Login ditolak oleh server");
         }
-        const json::LocalParseErrors parseErrors;
+        json::LocalParseErrors parseErrors;
         const auto root = json::ParseJsonUtf8(body);
         if (!root || !root->isObject()) {
             return verdict(false, "Permintaan login tidak terbaca");

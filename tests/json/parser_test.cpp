@@ -343,14 +343,14 @@ TEST(LocalParseErrors, keepsWhatParsesRecordWhileItExists_thenTheEnclosingStateI
     ParseJson(u"x");
     const std::u16string threadErrors = LastParseErrors();
     {
-        const LocalParseErrors outer;
+        LocalParseErrors outer;
         EXPECT_EQ(LastParseErrors(), u"");
         ParseJson(u"[tru");
         const std::u16string outerErrors = LastParseErrors();
         EXPECT_NE(outerErrors, u"");
         EXPECT_NE(outerErrors, threadErrors);
         {
-            const LocalParseErrors inner;
+            LocalParseErrors inner;
             EXPECT_EQ(LastParseErrors(), u"");
             ParseJson(u"[1,,2]");
             EXPECT_NE(LastParseErrors(), u"");
