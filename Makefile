@@ -23,7 +23,8 @@ test: build
 demo: build
 	@scripts/demo $(BUILD_DIR)
 
-bench: deps
+bench:
+	@scripts/install-deps bench
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMTH_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@echo "Benchmarks built in $(BENCH_DIR)/bench; see bench/README.md for how to run them."

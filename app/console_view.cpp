@@ -38,7 +38,7 @@ void ConsoleView::ScrollLog()
     QCoreApplication::processEvents();
 }
 
-void ConsoleView::SetStatus(std::u16string_view text, Color)
+void ConsoleView::SetStatus(std::u16string_view text, workflow::Color)
 {
     writeLine(m_err, std::u16string(u"Status: ") + std::u16string(text));
     QCoreApplication::processEvents();

@@ -6,8 +6,8 @@
 // when a box has no title) and "Buka: " + address. Input boxes answer with the empty text. Every
 // printed line can also go to a log file, and a live progress line is erased before each of them.
 
-#include "app/sync_view.h"
 #include "platform/dialogs.h"
+#include "workflow/sync_view.h"
 
 #include <cstdio>
 
@@ -16,7 +16,7 @@ namespace app {
 class RunLogFile;
 class TerminalProgress;
 
-class ConsoleView final : public SyncView, private platform::Dialogs {
+class ConsoleView final : public workflow::SyncView, private platform::Dialogs {
 public:
     explicit ConsoleView(std::FILE* out = stdout, std::FILE* err = stderr) : m_out(out), m_err(err) {}
 
@@ -30,14 +30,14 @@ public:
     void appendLog(std::u16string_view line) override;
     void clearLog() override {}
     void ScrollLog() override;
-    void SetStatus(std::u16string_view text, Color color) override;
+    void SetStatus(std::u16string_view text, workflow::Color color) override;
     void SetProgress(std::int64_t current, std::int64_t total) override;
     void setSendEnabled(bool enabled) override { m_sendEnabled = enabled; }
     bool isSendEnabled() const override { return m_sendEnabled; }
     void setSendCaption(std::u16string_view) override {}
-    void setSendPanelColor(Color) override {}
-    Credentials credentials() const override { return m_credentials; }
-    void setCredentials(const Credentials& credentials) override { m_credentials = credentials; }
+    void setSendPanelColor(workflow::Color) override {}
+    workflow::Credentials credentials() const override { return m_credentials; }
+    void setCredentials(const workflow::Credentials& credentials) override { m_credentials = credentials; }
     void setVersionText(std::u16string_view) override {}
     void showAndPaint() override;
     void closeWindow() override { m_closed = true; }
@@ -56,7 +56,7 @@ private:
     std::FILE* m_err;
     RunLogFile* m_logFile = nullptr;
     TerminalProgress* m_progress = nullptr;
-    Credentials m_credentials;
+    workflow::Credentials m_credentials;
     bool m_sendEnabled = false;
     bool m_closed = false;
 };

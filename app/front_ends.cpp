@@ -3,14 +3,15 @@
 #include "app/console_view.h"
 #include "app/main_window.h"
 #include "app/run_log_file.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
 #include "app/terminal_progress.h"
-#include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/console.h"
 #include "platform/program_directory.h"
 #include "platform/qt_text.h"
+#include "workflow/refusal_box.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
+#include "workflow/window_state.h"
 #include "json/utf8.h"
 
 #include <QApplication>
@@ -20,6 +21,14 @@
 #include <optional>
 
 namespace app {
+
+using workflow::CheckOutcome;
+using workflow::Credentials;
+using workflow::Form_Load;
+using workflow::RunOutcome;
+using workflow::SyncRun;
+using workflow::WindowState;
+
 namespace {
 
 using platform::toU16;
@@ -48,7 +57,8 @@ std::optional<Credentials> givenCredentials(const ProgramOptions& options, const
     if (!options.token && !options.npsn && !options.user) {
         return std::nullopt;
     }
-    Credentials credentials = readCredentialsFile(credentialsFilePath(dataDir)).value_or(Credentials{});
+    Credentials credentials =
+        workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir)).value_or(Credentials{});
     if (options.token) {
         credentials.token = toU16(*options.token);
     }
@@ -124,7 +134,8 @@ int runWindow(int& argc, char** argv, const ProgramOptions& options)
     QApplication::setWindowIcon(applicationIcon());
     const QString dataDir = dataDirectory(options);
     Form1 window;
-    client::Client client(clientSettings(options), window.dialogs());
+    workflow::RefusalBox refusals(window.dialogs());
+    client::Client client(clientSettings(options), refusals);
     reportSetupError(client);
     WindowState state;
     SyncRun run(window, client, state, dataDir);
@@ -142,7 +153,8 @@ int runConsole(int& argc, char** argv, const ProgramOptions& options)
     QCoreApplication application(argc, argv);
     const QString dataDir = dataDirectory(options);
     ConsoleView view;
-    client::Client client(clientSettings(options), view.dialogs());
+    workflow::RefusalBox refusals(view.dialogs());
+    client::Client client(clientSettings(options), refusals);
 
     std::optional<RunLogFile> logFile;
     if (!options.logFile.isEmpty()) {

@@ -10,6 +10,10 @@ namespace client {
 class Client;
 }
 
+namespace workflow {
+class SyncRun;
+}
+
 namespace app {
 
 // Exit statuses of the console mode.
@@ -26,11 +30,10 @@ enum ConsoleExit : int {
 QIcon applicationIcon();
 
 class Form1;
-class SyncRun;
 
 // Connects the window to the workflow: the button's clicks start a run, and closing the window cancels
 // the request under way (and every later one), so that the program can end at once.
-void wireWindow(Form1& window, client::Client& client, SyncRun& run);
+void wireWindow(Form1& window, client::Client& client, workflow::SyncRun& run);
 
 // Each creates its Qt application from argc/argv and runs until the program ends.
 int runWindow(int& argc, char** argv, const ProgramOptions& options);

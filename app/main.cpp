@@ -1,5 +1,5 @@
 #include "app/front_ends.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
 #include "platform/console.h"
 
 #include <cstdio>

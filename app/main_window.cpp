@@ -1,10 +1,10 @@
 #include "app/main_window.h"
 
+#include "app/desktop_browser.h"
 #include "app/form_controls.h"
 #include "app/log_export.h"
+#include "app/qt_dialogs.h"
 #include "platform/application.h"
-#include "platform/browser.h"
-#include "platform/qt_dialogs.h"
 #include "platform/qt_text.h"
 
 #include <QAction>
@@ -44,9 +44,9 @@ QRect twipsRect(int left, int top, int width, int height)
     return {pixels(left), pixels(top), pixels(width), pixels(height)};
 }
 
-QColor toQColor(Color color)
+QColor toQColor(workflow::Color color)
 {
-    return {redOf(color), greenOf(color), blueOf(color)};
+    return {workflow::redOf(color), workflow::greenOf(color), workflow::blueOf(color)};
 }
 
 void setTextColor(QWidget* widget, const QColor& color)
@@ -132,11 +132,11 @@ private:
 Form1::Form1(platform::Dialogs* dialogs, platform::Browser* browser, QWidget* parent) : QWidget(parent)
 {
     if (dialogs == nullptr) {
-        m_ownDialogs = std::make_unique<platform::QtDialogs>(this);
+        m_ownDialogs = std::make_unique<QtDialogs>(this);
         dialogs = m_ownDialogs.get();
     }
     if (browser == nullptr) {
-        m_ownBrowser = std::make_unique<platform::DesktopBrowser>();
+        m_ownBrowser = std::make_unique<DesktopBrowser>();
         browser = m_ownBrowser.get();
     }
     m_browser = browser;
@@ -186,7 +186,7 @@ void Form1::buildControls()
     picBtnSync = new ClickablePanel(this);
     picBtnSync->setObjectName(QStringLiteral("picBtnSync"));
     picBtnSync->setGeometry(twipsRect(300, 4400, 4000, 500));
-    picBtnSync->setFill(toQColor(ColorButton));
+    picBtnSync->setFill(toQColor(workflow::ColorButton));
     picBtnSync->setCursor(Qt::PointingHandCursor);
     BtSync = new ClickableLabel(picBtnSync);
     BtSync->setObjectName(QStringLiteral("BtSync"));
@@ -315,7 +315,7 @@ void Form1::ScrollLog()
     QCoreApplication::processEvents();
 }
 
-void Form1::SetStatus(std::u16string_view text, Color color)
+void Form1::SetStatus(std::u16string_view text, workflow::Color color)
 {
     setFittedText(lblMainStatus, QStringLiteral("Status: ") + toQString(text), captionFont());
     setTextColor(lblMainStatus, toQColor(color));
@@ -345,17 +345,17 @@ void Form1::setSendCaption(std::u16string_view caption)
     setFittedText(BtSync, toQString(caption), captionFont());
 }
 
-void Form1::setSendPanelColor(Color color)
+void Form1::setSendPanelColor(workflow::Color color)
 {
     picBtnSync->setFill(toQColor(color));
 }
 
-Credentials Form1::credentials() const
+workflow::Credentials Form1::credentials() const
 {
     return {toU16(txtToken->text()), toU16(txtNPSN->text()), toU16(user_OPS->text())};
 }
 
-void Form1::setCredentials(const Credentials& credentials)
+void Form1::setCredentials(const workflow::Credentials& credentials)
 {
     txtToken->setText(toQString(credentials.token));
     txtNPSN->setText(toQString(credentials.npsn));

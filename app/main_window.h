@@ -5,7 +5,7 @@
 // 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
 // send run; the window itself holds no workflow.
 
-#include "app/sync_view.h"
+#include "workflow/sync_view.h"
 
 #include <QWidget>
 
@@ -27,7 +27,7 @@ class ClickableLabel;
 class ClickablePanel;
 class RoundedFrame;
 
-class Form1 final : public QWidget, public SyncView {
+class Form1 final : public QWidget, public workflow::SyncView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
 
@@ -43,14 +43,14 @@ public:
     void appendLog(std::u16string_view line) override;
     void clearLog() override;
     void ScrollLog() override;
-    void SetStatus(std::u16string_view text, Color color) override;
+    void SetStatus(std::u16string_view text, workflow::Color color) override;
     void SetProgress(std::int64_t current, std::int64_t total) override;
     void setSendEnabled(bool enabled) override;
     bool isSendEnabled() const override;
     void setSendCaption(std::u16string_view caption) override;
-    void setSendPanelColor(Color color) override;
-    Credentials credentials() const override;
-    void setCredentials(const Credentials& credentials) override;
+    void setSendPanelColor(workflow::Color color) override;
+    workflow::Credentials credentials() const override;
+    void setCredentials(const workflow::Credentials& credentials) override;
     void setVersionText(std::u16string_view text) override;
     void showAndPaint() override;
     void closeWindow() override;

@@ -1,10 +1,9 @@
 #include "app/program_options.h"
 
-#include "client/request_text.h"
+#include "platform/qt_text.h"
+#include "json/utf8.h"
 
 #include <QUrl>
-
-#include <string_view>
 
 namespace app {
 namespace {
@@ -48,7 +47,7 @@ std::optional<QString>* credentialTarget(ProgramOptions& options, const QString&
 QString valueError(const QString& name, const QByteArray& value)
 {
     // Decoded anyway, such bytes would become U+FFFD: another token sent and saved, a folder not found.
-    if (!client::isWellFormedUtf8(std::string_view(value.constData(), static_cast<std::size_t>(value.size())))) {
+    if (!json::isWellFormedUtf8(platform::byteView(value))) {
         return QStringLiteral("Argumen ") + name + QStringLiteral(" bukan teks UTF-8 yang sah");
     }
     // Neither service takes credentials in its address, and the addresses are printed, logged and opened

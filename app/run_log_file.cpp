@@ -1,8 +1,8 @@
 #include "app/run_log_file.h"
 
-#include "app/window_state.h"
 #include "platform/console.h"
 #include "platform/qt_text.h"
+#include "workflow/window_state.h"
 
 #include <QDateTime>
 
@@ -27,7 +27,7 @@ QString RunLogFile::firstLine(const QDateTime& start, const QString& serverBase,
     // The local time with its offset from UTC, so that runs logged across a clock change still sort.
     const QDateTime local = start.toOffsetFromUtc(start.offsetFromUtc());
     return QStringLiteral("=== ") + local.toString(Qt::ISODate) + QStringLiteral(" Murenta Tervalis Helper ") +
-           platform::toQString(AppVersion) + QStringLiteral(", server ") + serverBase +
+           platform::toQString(workflow::AppVersion) + QStringLiteral(", server ") + serverBase +
            QStringLiteral(", layanan lokal ") + localBase;
 }
 

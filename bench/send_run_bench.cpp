@@ -10,10 +10,11 @@
 #include "process_memory.h"
 
 #include "app/console_view.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
-#include "app/window_state.h"
-#include "client/http_exchange.h"
+#include "client/client.h"
+#include "workflow/refusal_box.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
+#include "workflow/window_state.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,8 +47,9 @@ int main(int argc, char** argv)
     client::ClientSettings settings;
     settings.serverBase = u16(argv[1]);
     settings.localBase = u16(argv[2]);
-    client::Client client(settings, view.dialogs());
-    app::WindowState state;
+    workflow::RefusalBox refusals(view.dialogs());
+    client::Client client(settings, refusals);
+    workflow::WindowState state;
     const QString dataDir = QString::fromLocal8Bit(argv[6]);
 
     QElapsedTimer clock;
@@ -62,11 +64,11 @@ int main(int argc, char** argv)
     });
     clock.start();
     turns.start(5);
-    const app::CheckOutcome check =
-        app::Form_Load(view, client, state, dataDir, app::Credentials{u16(argv[3]), u16(argv[4]), u16(argv[5])});
-    const app::RunOutcome outcome = check == app::CheckOutcome::Ready
-                                        ? app::SyncRun(view, client, state, dataDir).BtSync_Click()
-                                        : app::RunOutcome::Ignored;
+    const workflow::CheckOutcome check = workflow::Form_Load(
+        view, client, state, dataDir, workflow::Credentials{u16(argv[3]), u16(argv[4]), u16(argv[5])});
+    const workflow::RunOutcome outcome = check == workflow::CheckOutcome::Ready
+                                             ? workflow::SyncRun(view, client, state, dataDir).BtSync_Click()
+                                             : workflow::RunOutcome::Ignored;
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     lateness.push_back(clock.nsecsElapsed() - lastTurn - kTimerNs);
     turns.stop();
@@ -74,6 +76,6 @@ int main(int argc, char** argv)
     std::sort(lateness.rbegin(), lateness.rend());
     const auto ms = [&](std::size_t i) { return i < lateness.size() ? static_cast<double>(lateness[i]) / 1e6 : 0.0; };
     std::printf("seconds=%.3f peak_rss_kib=%ld longest_gap_ms=%.1f other_gap_ms=%.1f outcome=%s\n", seconds, peakKiB(),
-                ms(0), ms(1), outcome == app::RunOutcome::Done ? "done" : "not-done");
-    return outcome == app::RunOutcome::Done ? 0 : 1;
+                ms(0), ms(1), outcome == workflow::RunOutcome::Done ? "done" : "not-done");
+    return outcome == workflow::RunOutcome::Done ? 0 : 1;
 }

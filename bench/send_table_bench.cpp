@@ -10,7 +10,8 @@
 
 #include "process_memory.h"
 
-#include "client/http_exchange.h"
+#include "client/client.h"
+#include "client/refusal_notice.h"
 
 #include "json/json.h"
 
@@ -26,10 +27,9 @@
 
 namespace {
 
-class NoDialogs final : public platform::Dialogs {
+class NoRefusals final : public client::RefusalNotice {
 public:
-    void messageBox(std::u16string_view, std::optional<std::u16string_view>, platform::MessageIcon) override {}
-    std::u16string inputBox(std::u16string_view, std::u16string_view, std::u16string_view) override { return {}; }
+    void showRefusal(std::u16string_view) override {}
 };
 
 std::u16string u16(const char* text)
@@ -46,11 +46,11 @@ int main(int argc, char** argv)
         return 2;
     }
     QCoreApplication app(argc, argv);
-    NoDialogs dialogs;
+    NoRefusals refusals;
     client::ClientSettings settings;
     settings.serverBase = u16(argv[1]);
     settings.localBase = u16(argv[2]);
-    client::Client client(settings, dialogs);
+    client::Client client(settings, refusals);
 
     // A warm-up exchange, so that loading Qt's network code is not counted.
     client.GetSetting(u"versi");

@@ -1,9 +1,11 @@
-#include "client/http_exchange.h"
+#include "client/client.h"
 
+#include "client/http_exchange.h"
+#include "client/refusal_notice.h"
 #include "client/request_text.h"
-#include "json/json_escape.h"
 
 #include "json/json.h"
+#include "json/json_escape.h"
 
 namespace client {
 
@@ -36,24 +38,29 @@ std::u16string Client::GetLocalData(std::u16string_view endpoint, std::u16string
     return exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt).text();
 }
 
+std::u16string Client::refuse(std::u16string_view reason, OperationFailure failure)
+{
+    m_refusals.showRefusal(reason);
+    m_lastFailure = std::move(failure);
+    return u"tidak valid";
+}
+
 std::u16string Client::CheckEmail(std::u16string_view npsn, std::u16string_view token, std::u16string_view userName)
 {
-    const auto refuse = [this](std::u16string_view prompt) {
-        m_dialogs.messageBox(prompt, std::nullopt, platform::MessageIcon::None);
-        return std::u16string(u"tidak valid");
-    };
-    const Reply fetched = exchange(u"GET", localUrl(u"getPengguna", npsn), token, std::nullopt);
+    using Cause = OperationFailure::Cause;
+    const ExchangeReply fetched = exchange(u"GET", localUrl(u"getPengguna", npsn), token, std::nullopt);
     // A transport failure is shown as it is, even when its description happens to hold one of the
     // words looked for below (an address may).
     if (!fetched.ok()) {
-        return refuse(fetched.text());
+        return refuse(fetched.text(), m_lastFailure);
     }
     const std::u16string reply = fetched.text();
     if (reply.find(u"results") == std::u16string::npos) {
         if (reply.find(u"message") != std::u16string::npos) {
-            return refuse(u"Error: " + json::GetJsonField(reply, u"message"));
+            const std::u16string message = json::GetJsonField(reply, u"message");
+            return refuse(u"Error: " + message, {.cause = Cause::ServiceMessage, .message = message});
         }
-        return refuse(reply);
+        return refuse(reply, {.cause = Cause::UnknownReply, .status = fetched.status});
     }
 
     const std::u16string_view typed = trimSpaces(userName);
@@ -71,7 +78,7 @@ std::u16string Client::CheckEmail(std::u16string_view npsn, std::u16string_view 
     if (found) {
         return u"valid";
     }
-    return refuse(u"Gagal: Username Salah !!!");
+    return refuse(u"Gagal: Username Salah !!!", {.cause = Cause::UserNotFound});
 }
 
 std::u16string Client::CheckUser(std::u16string_view npsn, std::u16string_view email, std::u16string_view password)

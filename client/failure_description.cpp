@@ -1,5 +1,7 @@
 #include "client/failure_description.h"
 
+#include "json/decimal.h"
+
 namespace client {
 
 namespace {
@@ -20,26 +22,23 @@ std::u16string_view unreachableAdvice(Service service)
                                             : u" Periksa koneksi internet, lalu coba lagi.";
 }
 
-// The part after "The request header " and before " holds ...", or the whole detail.
-std::u16string headerName(std::u16string_view detail)
+// The rate floor a transfer did not meet: "kurang dari 1 KiB dalam 30 detik".
+std::u16string floorText(std::int64_t bytes, std::chrono::milliseconds window)
 {
-    constexpr std::u16string_view prefix = u"The request header ";
-    constexpr std::u16string_view suffix = u" holds ";
-    if (detail.starts_with(prefix)) {
-        detail.remove_prefix(prefix.size());
-        detail = detail.substr(0, detail.find(suffix));
-    }
-    return std::u16string(detail);
+    using json::decimalText;
+    const std::u16string amount =
+        bytes % 1024 == 0 ? decimalText(bytes / 1024) + u" KiB" : decimalText(bytes) + u" byte";
+    const std::int64_t ms = window.count();
+    const std::u16string span = ms % 1000 == 0 ? decimalText(ms / 1000) + u" detik" : decimalText(ms) + u" ms";
+    return u"kurang dari " + amount + u" dalam " + span;
 }
 
-} // namespace
-
-std::u16string describeFailure(FailureKind kind, const ServiceAddress& where, std::u16string_view detail)
+std::u16string describeRequestFailure(const platform::RequestFailure& failure, const ServiceAddress& where)
 {
     const std::u16string service = serviceName(where);
     const std::u16string notReached = service + u" tidak dapat dihubungi: ";
     const std::u16string advice(unreachableAdvice(where.service));
-    switch (kind) {
+    switch (failure.kind) {
     case FailureKind::Refused:
         return notReached + u"koneksi ditolak." + advice;
     case FailureKind::NameNotResolved:
@@ -53,33 +52,29 @@ std::u16string describeFailure(FailureKind kind, const ServiceAddress& where, st
     case FailureKind::CertificateMismatch:
         return service + u" ditolak: sertifikat keamanannya diterbitkan untuk nama server lain.";
     case FailureKind::TlsFailed:
-        return service + u" ditolak: sambungan aman (TLS) gagal (" + std::u16string(detail) + u").";
+        return service + u" ditolak: sambungan aman (TLS) gagal (" + failure.detail + u").";
     case FailureKind::SendTimeout:
         return u"Pengiriman data ke " + service + u" terhenti melewati batas waktu.";
     case FailureKind::SilentServer:
         return service + u" tidak menjawab dalam batas waktu.";
     case FailureKind::ReplyStalled:
         return u"Balasan dari " + service + u" terhenti di tengah jalan melewati batas waktu.";
-    case FailureKind::SlowTransfer: {
-        // The request's own text ends with the floor that was not met, after a colon.
-        const std::size_t floor = detail.find(u": ");
-        const std::u16string measure =
-            floor == std::u16string_view::npos ? u"" : u" (" + std::u16string(detail.substr(floor + 2)) + u")";
-        return u"Transfer data dengan " + service + u" terlalu lambat dan dihentikan" + measure + u".";
-    }
+    case FailureKind::SlowTransfer:
+        return u"Transfer data dengan " + service + u" terlalu lambat dan dihentikan (" +
+               floorText(failure.floorBytes, failure.floorWindow) + u").";
     case FailureKind::ClosedWithoutReply:
         return service + u" menutup koneksi tanpa memberi balasan.";
     case FailureKind::ConnectionDropped:
         return u"Koneksi dengan " + service + u" terputus di tengah jalan.";
     case FailureKind::RedirectElsewhere:
-        return service + u" mengalihkan permintaan ke alamat lain (" + std::u16string(detail) +
+        return service + u" mengalihkan permintaan ke alamat lain (" + failure.redirectTarget +
                u"); pengalihan itu tidak diikuti.";
     case FailureKind::ReplyTooLarge:
         return u"Balasan dari " + service + u" terlalu besar.";
     case FailureKind::OutOfMemory:
         return u"Balasan dari " + service + u" tidak dapat diterima: " + std::u16string(kOutOfMemory) + u".";
     case FailureKind::HeaderRefused:
-        return u"Permintaan ke " + service + u" tidak dikirim: header " + headerName(detail) +
+        return u"Permintaan ke " + service + u" tidak dikirim: header " + failure.headerName +
                u" berisi baris baru atau karakter NUL.";
     case FailureKind::InvalidAddress:
         return u"Alamat " + service + u" bukan alamat http atau https yang sah.";
@@ -89,7 +84,17 @@ std::u16string describeFailure(FailureKind kind, const ServiceAddress& where, st
     case FailureKind::Other:
         break;
     }
-    return service + u" gagal dihubungi: " + std::u16string(detail);
+    return service + u" gagal dihubungi: " + failure.detail;
+}
+
+} // namespace
+
+std::u16string describeFailure(const ExchangeFailure& failure)
+{
+    if (!failure.setupError.empty()) {
+        return failure.setupError;
+    }
+    return describeRequestFailure(failure.request, failure.where);
 }
 
 } // namespace client

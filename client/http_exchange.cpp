@@ -1,117 +1,38 @@
 #include "client/http_exchange.h"
 
+#include "client/client.h"
 #include "client/failure_description.h"
-#include "client/request_text.h"
 #include "platform/http_request.h"
 #include "platform/qt_text.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QString>
-#include <QUrl>
 
 #include <algorithm>
 
 namespace client {
 
-namespace {
-
-bool startsWithBase(std::u16string_view url, std::u16string_view base)
+std::u16string ExchangeReply::text() const
 {
-    if (base.empty() || !url.starts_with(base)) {
-        return false;
-    }
-    const std::u16string_view rest = url.substr(base.size());
-    return rest.empty() || rest.front() == u'/' || rest.front() == u'?';
+    return ok() ? platform::decodeBody(body, charset) : u"Error: " + describeFailure(*failure);
 }
 
-// Scheme, host and port of an address, or the whole text when it has none of them.
-std::u16string originOf(std::u16string_view url)
+ExchangeReply Client::failed(ExchangeFailure failure)
 {
-    const QUrl parsed(QString::fromUtf16(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
-    if (!parsed.isValid() || parsed.host().isEmpty()) {
-        return std::u16string(url);
-    }
-    return parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
-        .toString()
-        .toStdU16String();
+    m_lastFailure = {.cause = OperationFailure::Cause::Exchange, .exchange = failure};
+    return {.failure = std::move(failure)};
 }
 
-void dropTrailingSlashes(std::u16string& base)
-{
-    while (!base.empty() && base.back() == u'/') {
-        base.pop_back();
-    }
-}
-
-} // namespace
-
-std::u16string defaultServerBase()
-{
-    return QStringLiteral(MTH_SERVER_URL).toStdU16String();
-}
-
-std::u16string Client::Reply::text() const
-{
-    return ok() ? platform::decodeBody(body, charset) : u"Error: " + failure;
-}
-
-Client::Client(ClientSettings settings, platform::Dialogs& dialogs)
-    : m_settings(std::move(settings)), m_dialogs(dialogs)
-{
-    dropTrailingSlashes(m_settings.serverBase);
-    dropTrailingSlashes(m_settings.localBase);
-    if (!m_settings.caFile.empty()) {
-        platform::CaCertificates ca = platform::loadCaFile(QString::fromStdU16String(m_settings.caFile));
-        m_extraCa = std::move(ca.certificates);
-        m_setupError = std::move(ca.error);
-    }
-}
-
-Client::~Client()
-{
-    joinTableReader();
-}
-
-std::u16string Client::serverUrl(std::u16string_view path) const
-{
-    return m_settings.serverBase + std::u16string(path);
-}
-
-std::u16string Client::localUrl(std::u16string_view endpoint, std::u16string_view npsn) const
-{
-    return m_settings.localBase + u"/WebService/" + percentEncode(endpoint) + u"?npsn=" + percentEncode(npsn);
-}
-
-Client::Reply Client::failed(platform::FailureKind kind, std::u16string_view url, std::u16string_view detail) const
-{
-    ServiceAddress where{Service::RegionalServer, originOf(url)};
-    if (startsWithBase(url, m_settings.localBase)) {
-        where = {Service::LocalMurenta, m_settings.localBase};
-    } else if (startsWithBase(url, m_settings.serverBase)) {
-        where.address = m_settings.serverBase;
-    }
-    return {{}, {}, describeFailure(kind, where, detail), 0, kind};
-}
-
-void Client::cancelAll()
-{
-    m_cancelled = true;
-    // Aborting finishes each request at once; its wait loop then returns the failure.
-    for (platform::HttpRequest* request : m_inFlight) {
-        request->abort();
-    }
-}
-
-Client::Reply Client::exchange(std::u16string_view method, std::u16string_view url,
+ExchangeReply Client::exchange(std::u16string_view method, std::u16string_view url,
                                std::optional<std::u16string_view> token, std::optional<QByteArrayList> body,
                                ReplySize size)
 {
+    m_lastFailure = {};
     if (m_cancelled) {
-        return failed(platform::FailureKind::Canceled, url, {});
+        return failed({serviceAt(url), {.kind = platform::FailureKind::Canceled}});
     }
     if (!m_setupError.empty()) {
-        return {{}, {}, m_setupError};
+        return failed({.where = serviceAt(url), .setupError = m_setupError});
     }
     platform::HttpRequest request;
     const Timeouts& t = m_settings.timeouts;
@@ -149,13 +70,9 @@ Client::Reply Client::exchange(std::u16string_view method, std::u16string_view u
     m_inFlight.erase(std::find(m_inFlight.begin(), m_inFlight.end(), &request));
 
     if (status == platform::WaitStatus::Failed) {
-        // A redirect that was not followed is told by where it pointed.
-        const std::u16string& detail = request.failureKind() == platform::FailureKind::RedirectElsewhere
-                                           ? request.redirectTarget()
-                                           : request.failure();
-        return failed(request.failureKind(), url, detail);
+        return failed({serviceAt(url), request.failure()});
     }
-    return {request.takeResponseBody(), request.responseCharset(), {}, request.status()};
+    return {request.takeResponseBody(), request.responseCharset(), request.status()};
 }
 
 bool Client::waitUntil(const std::function<bool()>& ready)

@@ -14,7 +14,4 @@ namespace client {
 // surrogate is encoded as U+FFFD.
 std::u16string percentEncode(std::u16string_view text);
 
-// Whether `bytes` is well-formed UTF-8, i.e. decoding and re-encoding it would change nothing.
-bool isWellFormedUtf8(std::string_view bytes) noexcept;
-
 } // namespace client

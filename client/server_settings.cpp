@@ -1,4 +1,4 @@
-#include "client/http_exchange.h"
+#include "client/client.h"
 
 #include "client/request_text.h"
 

@@ -1,10 +1,11 @@
+#include "client/client.h"
+
 #include "client/http_exchange.h"
-
-#include "client/failure_description.h"
 #include "client/request_text.h"
-#include "platform/http_request.h"
 #include "platform/qt_text.h"
+#include "platform/reply_text.h"
 
+#include "json/decimal.h"
 #include "json/json.h"
 #include "json/local_parse_errors.h"
 #include "json/root_member.h"
@@ -26,11 +27,6 @@ namespace client {
 namespace {
 
 constexpr std::string_view kUploadPrefix = "{\"data_json\":";
-
-std::string_view view(const QByteArray& bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
 
 bool isUtf8(const QByteArray& charset)
 {
@@ -60,28 +56,38 @@ std::int64_t rowCount(const json::JsonValue& results)
     return 0;
 }
 
-// What SendTable returns for a table reply that is not uploaded: the reply's "message" text when it
-// holds that word, else "gagal".
-std::u16string messageOrFailure(std::u16string_view reply)
+// The "message" text of a table reply that holds that word.
+std::optional<std::u16string> messageIn(std::u16string_view reply)
 {
     if (reply.find(u"message") != std::u16string_view::npos) {
         return json::GetJsonField(reply, u"message");
     }
-    return u"gagal";
+    return std::nullopt;
+}
+
+// What SendTable answers for a table reply of HTTP `status` that is not uploaded, the reply's "message"
+// text when it holds that word, else "gagal"; and why, as a value. An error status is the reason
+// whatever the reply holds.
+std::u16string notUploaded(int status, std::optional<std::u16string> message, OperationFailure& why)
+{
+    using Cause = OperationFailure::Cause;
+    const bool errorStatus = status < 200 || status >= 300;
+    const Cause cause = errorStatus ? Cause::ErrorStatus : message ? Cause::ServiceMessage : Cause::UnknownReply;
+    why = {.cause = cause, .status = status, .message = message.value_or(u"")};
+    return message ? std::move(*message) : u"gagal";
 }
 
 // Why a summary rebuild failed when the server answered it with an error status.
 std::u16string summaryStatusFailure(int status)
 {
-    const std::string digits = std::to_string(status);
-    return u"Server Tervalis menjawab rekap data dengan status HTTP " + std::u16string(digits.begin(), digits.end());
+    return u"Server Tervalis menjawab rekap data dengan status HTTP " + json::decimalText(status);
 }
 
-// What the table reply says about sending it: whether it holds "results" and is uploaded, else what
-// SendTable answers instead; or that it could not be read for want of memory.
+// What the table reply says about sending it: whether it holds "results" and is uploaded, else its
+// "message" if it has one; or that it could not be read for want of memory.
 struct TableVerdict {
     bool upload = false;
-    std::u16string answer;
+    std::optional<std::u16string> message;
     bool outOfMemory = false;
 };
 
@@ -96,7 +102,7 @@ TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results,
     if (text.find(results) != text.npos) {
         return {true, {}};
     }
-    return {false, messageOrFailure(decoded())};
+    return {false, messageIn(decoded())};
 }
 
 // Looks at a table reply on a thread of its own: first the verdict, then (when it is uploaded) the row
@@ -124,8 +130,8 @@ void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict
         waiting->wakeUp();
     };
     try {
-        if (isUtf8(charset) && isWellFormedUtf8(view(body))) {
-            const std::string_view text = view(body);
+        if (isUtf8(charset) && json::isWellFormedUtf8(platform::byteView(body))) {
+            const std::string_view text = platform::byteView(body);
             if (judge(verdictOn(text, "results", [&] { return json::Utf8ToUtf16(text); }))) {
                 count(rowCount(json::RootMemberUtf8(text, u"results")));
             }
@@ -159,15 +165,14 @@ bool isReady(const std::future<T>& result)
 std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token)
 {
     m_lastRowCount = 0;
-    m_lastTableFailure.clear();
-    Reply table = exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt, ReplySize::Unlimited);
+    ExchangeReply table = exchange(u"GET", localUrl(endpoint, npsn), token, std::nullopt, ReplySize::Unlimited);
     if (!table.ok()) {
-        return table.failureKind == platform::FailureKind::OutOfMemory ? outOfMemory() : u"gagal";
+        return u"gagal";
     }
     // A reply with an error status is the service failing, whatever its body holds: never a table.
     if (!table.hasSuccessStatus()) {
         try {
-            return messageOrFailure(table.text());
+            return notUploaded(table.status, messageIn(table.text()), m_lastFailure);
         } catch (const std::bad_alloc&) {
             return outOfMemory();
         }
@@ -194,20 +199,17 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
             return outOfMemory();
         }
         if (!judged.upload) {
-            return judged.answer;
+            return notUploaded(table.status, std::move(judged.message), m_lastFailure);
         }
     }
 
-    const Reply uploaded = postTable(endpoint, npsn, std::move(table.body));
+    const ExchangeReply uploaded = postTable(endpoint, npsn, std::move(table.body));
     if (waitUntil([&] { return isReady(rows); })) {
         const RowCount counted = rows.get();
         if (!counted) {
             return outOfMemory();
         }
         m_lastRowCount = *counted;
-    }
-    if (uploaded.failureKind == platform::FailureKind::OutOfMemory) {
-        m_lastTableFailure = kOutOfMemory;
     }
     const std::u16string reply = uploaded.text();
     if (reply.find(u"\"success\":true") != std::u16string::npos) {
@@ -225,11 +227,11 @@ void Client::joinTableReader()
 
 std::u16string Client::outOfMemory()
 {
-    m_lastTableFailure = kOutOfMemory;
+    m_lastFailure = {.cause = OperationFailure::Cause::OutOfMemory};
     return u"gagal";
 }
 
-Client::Reply Client::postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data)
+ExchangeReply Client::postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data)
 {
     // The data is sent where it lies, between the wrapper's two ends.
     return exchange(u"POST", serverUrl(u"/api_api/kirim_data/" + percentEncode(npsn) + u"/" + percentEncode(endpoint)),
@@ -251,8 +253,9 @@ std::u16string Client::ProcessData(std::u16string_view npsn, std::u16string_view
 
 std::u16string Client::UpdateSummary()
 {
-    const Reply reply = exchange(u"GET", serverUrl(u"/cron_cron/update_summary"), std::nullopt, std::nullopt);
+    const ExchangeReply reply = exchange(u"GET", serverUrl(u"/cron_cron/update_summary"), std::nullopt, std::nullopt);
     if (reply.ok() && reply.status >= 400) {
+        m_lastFailure = {.cause = OperationFailure::Cause::ErrorStatus, .status = reply.status};
         return u"Error: " + summaryStatusFailure(reply.status);
     }
     return reply.text();

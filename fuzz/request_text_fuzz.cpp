@@ -23,7 +23,7 @@ bool isUnreserved(char16_t c)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (client::isWellFormedUtf8(bytes) != (json::Utf16ToUtf8(json::Utf8ToUtf16(bytes)) == bytes)) {
+    if (json::isWellFormedUtf8(bytes) != (json::Utf16ToUtf8(json::Utf8ToUtf16(bytes)) == bytes)) {
         std::abort();
     }
 

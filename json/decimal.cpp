@@ -253,6 +253,11 @@ std::u16string Decimal::toString() const
     return text;
 }
 
+std::u16string decimalText(std::int64_t value)
+{
+    return Decimal::fromInt64(value).toString();
+}
+
 bool operator==(const Decimal& a, const Decimal& b) noexcept
 {
     if (a.isZero() || b.isZero()) {

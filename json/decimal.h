@@ -72,4 +72,7 @@ struct ParsedDecimal {
     Decimal value;
 };
 
+// A whole number in plain decimal digits, with "-" before a negative one ("42", "-7").
+std::u16string decimalText(std::int64_t value);
+
 } // namespace json

@@ -27,4 +27,26 @@ std::u16string jsonEscaped(std::u16string_view text)
     return out;
 }
 
+std::optional<StrictEscape> readStrictEscape(std::u16string_view text, std::size_t at) noexcept
+{
+    if (at >= text.size() || text[at] == u'\'') {
+        return std::nullopt;
+    }
+    if (const int letter = singleLetterEscape(text[at]); letter >= 0) {
+        return StrictEscape{static_cast<char16_t>(letter), 1};
+    }
+    if (text[at] != u'u' || text.size() - at < 5) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (std::size_t k = 1; k <= 4; ++k) {
+        const int digit = hexDigitValue(text[at + k]);
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + digit;
+    }
+    return StrictEscape{static_cast<char16_t>(value), 5};
+}
+
 } // namespace json

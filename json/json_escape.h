@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,5 +46,14 @@ constexpr int singleLetterEscape(char32_t letter) noexcept
         return -1;
     }
 }
+
+// A strict JSON escape read just past its backslash, at `at` in `text`: one of the single letters above
+// but \', or \u and four hexadecimal digits. The unit it stands for and the characters it takes after
+// the backslash; nothing for anything else, or when the text ends first.
+struct StrictEscape {
+    char16_t unit;
+    std::size_t length;
+};
+std::optional<StrictEscape> readStrictEscape(std::u16string_view text, std::size_t at) noexcept;
 
 } // namespace json

@@ -19,8 +19,6 @@
 
 namespace json::detail {
 
-std::u16string decimalText(std::int64_t value);
-
 // Appends one line to the parse error text, unless that has reached its cap.
 void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts);
 

@@ -28,12 +28,6 @@ ParseErrorState& parseErrorState() noexcept
     return state;
 }
 
-std::u16string decimalText(std::int64_t value)
-{
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 void recordLine(ParseErrorState& state, std::initializer_list<std::u16string_view> parts)
 {
     std::size_t length = 2;

@@ -160,6 +160,30 @@ std::size_t utf16Length(std::string_view bytes) noexcept
     return count;
 }
 
+bool isWellFormedUtf8(std::string_view bytes) noexcept
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* const end = p + bytes.size();
+    while (p < end) {
+        // Tables and files are mostly ASCII: eight bytes at a time.
+        if (end - p >= 8 && allAscii(p)) {
+            p += 8;
+            continue;
+        }
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const Utf8Step step = decodeUtf8(p, static_cast<std::size_t>(end - p));
+        // A replacement character is an error unless it was written as such (EF BF BD).
+        if (step.codePoint == kReplacement && !(step.length == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] == 0xBD)) {
+            return false;
+        }
+        p += step.length;
+    }
+    return true;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text)
 {
     std::string out;

@@ -25,6 +25,8 @@ std::u16string Utf8ToUtf16(std::string_view bytes);
 std::size_t decodeUtf8Into(std::string_view bytes, char16_t* out) noexcept;
 // The number of UTF-16 code units Utf8ToUtf16 gives for `bytes`.
 std::size_t utf16Length(std::string_view bytes) noexcept;
+// Whether `bytes` is well-formed UTF-8, i.e. decoding and re-encoding it would change nothing.
+bool isWellFormedUtf8(std::string_view bytes) noexcept;
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -16,10 +16,4 @@ public:
     virtual bool openUrl(std::u16string_view url) = 0;
 };
 
-// The desktop's default browser (QDesktopServices).
-class DesktopBrowser final : public Browser {
-public:
-    bool openUrl(std::u16string_view url) override;
-};
-
 } // namespace platform

@@ -30,23 +30,9 @@ constexpr qint64 kLargestReadPerTurn = qint64(1) << 20;
 // there, where nothing can catch it.
 constexpr qint64 kReadBuffer = 4 * kLargestReadPerTurn;
 
-std::u16string decimal(std::int64_t value)
-{
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-// Why a request failed when its transfer fell below the rate floor.
-std::u16string slowTransferDescription(std::int64_t floorBytes, std::chrono::milliseconds window)
-{
-    const std::u16string amount =
-        floorBytes % 1024 == 0 ? decimal(floorBytes / 1024) + u" KiB" : decimal(floorBytes) + u" byte";
-    const std::u16string span =
-        window.count() % 1000 == 0 ? decimal(window.count() / 1000) + u" detik" : decimal(window.count()) + u" ms";
-    return u"Transfer data terlalu lambat: kurang dari " + amount + u" dalam " + span;
-}
-
+// Failures that have no kind of their own, in technical words.
 constexpr char16_t kTooManyRedirects[] = u"Too many redirects";
+constexpr char16_t kNeverSent[] = u"The request was never sent";
 
 // Scheme, host and port alike: the only redirects a request follows.
 bool sameOrigin(const QUrl& a, const QUrl& b)
@@ -129,8 +115,7 @@ void HttpRequest::Open(std::u16string_view method, std::u16string_view url, bool
     m_async = async;
     const QString scheme = m_url.scheme().toLower();
     if (!m_url.isValid() || (scheme != u"http" && scheme != u"https") || m_url.host().isEmpty()) {
-        m_setupFailure = u"The address is not a valid http or https URL: " + std::u16string(url);
-        m_setupFailureKind = FailureKind::InvalidAddress;
+        m_setupFailure = {.kind = FailureKind::InvalidAddress};
     }
 }
 
@@ -138,10 +123,8 @@ void HttpRequest::SetRequestHeader(std::u16string_view name, std::u16string_view
 {
     QByteArray n = toUtf8Bytes(name);
     QByteArray v = toUtf8Bytes(value);
-    if (m_setupFailure.empty() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
-        m_setupFailure =
-            u"The request header " + std::u16string(name) + u" holds a line break or a NUL character and was not sent";
-        m_setupFailureKind = FailureKind::HeaderRefused;
+    if (!m_setupFailure.failed() && (holdsLineBreakOrNul(n) || holdsLineBreakOrNul(v))) {
+        m_setupFailure = {.kind = FailureKind::HeaderRefused, .headerName = std::u16string(name)};
     }
     m_headers.emplace_back(std::move(n), std::move(v));
 }
@@ -166,8 +149,8 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
     if (m_phase != Phase::Idle || m_finished) {
         return;
     }
-    if (!m_setupFailure.empty()) {
-        fail(m_setupFailureKind, std::exchange(m_setupFailure, {}));
+    if (m_setupFailure.failed()) {
+        fail(std::exchange(m_setupFailure, {}));
         return;
     }
     m_requestBody = std::move(body);
@@ -186,6 +169,25 @@ void HttpRequest::start(QByteArrayList body, bool hasBody)
 void HttpRequest::sendTo(const QUrl& url)
 {
     m_hop = {};
+    QNetworkRequest request = buildRequest(url);
+    if (m_requestHasBody) {
+        // Each hop reads the body afresh; a device read by an earlier hop goes with that hop's reply.
+        m_bodyDevice = std::make_unique<PiecesDevice>(m_requestBody);
+        // Unless told its length and that it need not be buffered, Qt first copies the whole body on
+        // this thread.
+        request.setHeader(QNetworkRequest::ContentLengthHeader, m_bodyDevice->size());
+        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        m_reply = m_manager->sendCustomRequest(request, m_method, m_bodyDevice.get());
+    } else {
+        m_reply = m_manager->sendCustomRequest(request, m_method);
+    }
+    m_reply->setReadBufferSize(kReadBuffer);
+    connectReply();
+    arm(Phase::Resolve);
+}
+
+QNetworkRequest HttpRequest::buildRequest(const QUrl& url) const
+{
     QNetworkRequest request(url);
     bool acceptEncodingSet = false;
     for (const auto& [name, value] : m_headers) {
@@ -212,21 +214,7 @@ void HttpRequest::sendTo(const QUrl& url)
         }
         request.setSslConfiguration(tls);
     }
-
-    if (m_requestHasBody) {
-        // Each hop reads the body afresh; a device read by an earlier hop goes with that hop's reply.
-        m_bodyDevice = std::make_unique<PiecesDevice>(m_requestBody);
-        // Unless told its length and that it need not be buffered, Qt first copies the whole body on
-        // this thread.
-        request.setHeader(QNetworkRequest::ContentLengthHeader, m_bodyDevice->size());
-        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-        m_reply = m_manager->sendCustomRequest(request, m_method, m_bodyDevice.get());
-    } else {
-        m_reply = m_manager->sendCustomRequest(request, m_method);
-    }
-    m_reply->setReadBufferSize(kReadBuffer);
-    connectReply();
-    arm(Phase::Resolve);
+    return request;
 }
 
 void HttpRequest::connectReply()
@@ -301,12 +289,11 @@ bool HttpRequest::followRedirect(int status)
     const QUrl from = m_reply->url();
     const QUrl to = from.resolved(QUrl::fromEncoded(location));
     if (!sameOrigin(from, to)) {
-        m_redirectTarget = toU16(to.toString(QUrl::RemoveUserInfo));
-        fail(FailureKind::RedirectElsewhere, u"A redirect to another origin was not followed: " + m_redirectTarget);
+        fail({.kind = FailureKind::RedirectElsewhere, .redirectTarget = toU16(to.toString(QUrl::RemoveUserInfo))});
         return true;
     }
     if (m_redirectsLeft == 0) {
-        fail(FailureKind::Other, kTooManyRedirects);
+        fail({.kind = FailureKind::Other, .detail = kTooManyRedirects});
         return true;
     }
     --m_redirectsLeft;
@@ -473,29 +460,13 @@ void HttpRequest::onFinished()
     }
     m_phase = Phase::Done;
     if (m_cancelled) {
-        fail(FailureKind::Canceled, u"The operation has been canceled");
-    } else if (m_stoppedFor == FailureKind::ReplyTooLarge) {
-        fail(m_stoppedFor, u"The reply is larger than " + decimal(m_replyLimit) + u" bytes");
-    } else if (m_stoppedFor == FailureKind::OutOfMemory) {
-        fail(m_stoppedFor, u"There is not enough memory for the reply");
+        fail({.kind = FailureKind::Canceled});
+    } else if (m_stoppedFor != FailureKind::None) {
+        fail({.kind = m_stoppedFor});
     } else if (m_tooSlow) {
-        fail(FailureKind::SlowTransfer, slowTransferDescription(m_rateFloorBytes, m_rateWindow));
+        fail({.kind = FailureKind::SlowTransfer, .floorBytes = m_rateFloorBytes, .floorWindow = m_rateWindow});
     } else if (m_timedOutIn != Phase::Idle) {
-        switch (m_timedOutIn) {
-        case Phase::Resolve:
-            fail(FailureKind::ResolveTimeout, u"The operation timed out while resolving the server name");
-            break;
-        case Phase::Connect:
-            fail(FailureKind::ConnectTimeout, u"The operation timed out while connecting to the server");
-            break;
-        case Phase::Send:
-            fail(FailureKind::SendTimeout, u"The operation timed out while sending the request");
-            break;
-        default:
-            fail(m_hop.replyStarted ? FailureKind::ReplyStalled : FailureKind::SilentServer,
-                 u"The operation timed out while waiting for the reply");
-            break;
-        }
+        fail({.kind = timeoutKind()});
     } else {
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
@@ -507,7 +478,7 @@ void HttpRequest::onFinished()
             m_finished = true;
             m_status = status.toInt();
         } else {
-            fail(kindOf(*m_reply, status.isValid(), m_hop.sslErrors), describeError(*m_reply, status.isValid()));
+            fail(failureOf(*m_reply, status.isValid(), m_hop.sslErrors));
         }
     }
     if (m_waitLoop) {
@@ -515,15 +486,28 @@ void HttpRequest::onFinished()
     }
 }
 
-void HttpRequest::fail(FailureKind kind, std::u16string description)
+FailureKind HttpRequest::timeoutKind() const
 {
-    m_failureKind = kind;
+    switch (m_timedOutIn) {
+    case Phase::Resolve:
+        return FailureKind::ResolveTimeout;
+    case Phase::Connect:
+        return FailureKind::ConnectTimeout;
+    case Phase::Send:
+        return FailureKind::SendTimeout;
+    default:
+        return m_hop.replyStarted ? FailureKind::ReplyStalled : FailureKind::SilentServer;
+    }
+}
+
+void HttpRequest::fail(RequestFailure failure)
+{
     m_timer.stop();
     stopFlow();
     m_requestBody = {};
     m_phase = Phase::Done;
     m_finished = true;
-    m_failure = std::move(description);
+    m_failure = std::move(failure);
     m_hop.body = {};
     if (m_waitLoop) {
         m_waitLoop->quit();
@@ -539,14 +523,14 @@ void HttpRequest::abort()
     if (m_reply) {
         m_reply->abort();
     } else {
-        fail(FailureKind::Canceled, u"The operation has been canceled");
+        fail({.kind = FailureKind::Canceled});
     }
 }
 
 WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
 {
     if (!m_finished && m_phase == Phase::Idle) {
-        fail(FailureKind::Other, u"The request was never sent");
+        fail({.kind = FailureKind::Other, .detail = kNeverSent});
     }
     if (!m_finished) {
         QEventLoop loop;
@@ -567,7 +551,7 @@ WaitStatus HttpRequest::WaitForResponse(std::chrono::milliseconds timeout)
     if (!m_finished) {
         return WaitStatus::Pending;
     }
-    return m_failure.empty() ? WaitStatus::Complete : WaitStatus::Failed;
+    return m_failure.failed() ? WaitStatus::Failed : WaitStatus::Complete;
 }
 
 std::u16string HttpRequest::ResponseText() const

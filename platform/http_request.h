@@ -16,20 +16,19 @@
 //  - receive: the longest pause while waiting for reply data: from the end of sending to the first
 //    reply bytes, then between any two pieces of the reply. A reply that keeps flowing is never cut,
 //    however long it takes in all.
-// A phase that outlasts its time-out fails the request with "The operation timed out ...".
+// A phase that outlasts its time-out fails the request with the kind of that phase.
 //
 // The transfer rate has a floor as well: while the body is being sent, and from the reply's head to its
-// end, at least 1 KiB must move in every 30 s (setTransferRateFloor), else the request fails with the
-// slow-transfer text (in Indonesian, as the operators read it). The wait for the reply's head is
-// bounded by the receive time-out alone.
+// end, at least 1 KiB must move in every 30 s (setTransferRateFloor), else the request fails as a slow
+// transfer, naming that floor. The wait for the reply's head is bounded by the receive time-out alone.
 //
 // Redirects are followed within the origin only (scheme, host and port), so that the headers and the
 // body, a token or a password among them, go nowhere but where they were sent: a GET or HEAD follows
 // 301, 302, 303, 307 and 308 as it was; any other method follows only 307 and 308, with method and body
 // kept; at most QNetworkRequest::maximumRedirectsAllowed hops. Each hop starts afresh: nothing of an
 // earlier hop's reply (body, charset, whether it began, TLS errors) describes the next. A redirect that
-// would be followed but points to another origin fails the request (RedirectElsewhere, redirectTarget()
-// says where to); any other redirect is taken as the reply.
+// would be followed but points to another origin fails the request (RedirectElsewhere, naming where it
+// pointed); any other redirect is taken as the reply.
 //
 // Reply size: a body beyond setReplyLimit fails the request (ReplyTooLarge), and one that does not fit
 // in memory fails it too (OutOfMemory); either way what came is dropped and the program goes on. An
@@ -37,10 +36,10 @@
 //
 // The HTTP status is never judged: a reply with any status, 404 or 500 included, completes with its
 // body. Failures are transport failures only (no connection, TLS refused, time-out, too slow, a refused
-// redirect, connection lost, too large, cancelled): a kind, for the caller to word, and a technical
-// description.
+// redirect, connection lost, too large, cancelled): a RequestFailure value, for the caller to word.
 
 #include "platform/reply_text.h"
+#include "platform/request_failure.h"
 #include "platform/transfer_rate_floor.h"
 
 #include <QByteArray>
@@ -67,31 +66,6 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace platform {
-
-// What ended a request that failed.
-enum class FailureKind {
-    None,
-    InvalidAddress,       // not an absolute http or https URL; nothing was sent
-    HeaderRefused,        // a header held a line break or a NUL; nothing was sent
-    NameNotResolved,      // the host name does not exist
-    ResolveTimeout,       // the host name look-up outlasted its time-out
-    Refused,              // nothing listens at the address
-    ConnectTimeout,       // the connection, TLS handshake included, outlasted its time-out
-    CertificateUntrusted, // the server's certificate chain is not trusted (unknown CA, self-signed, expired)
-    CertificateMismatch,  // the certificate was issued for another host name
-    TlsFailed,            // another TLS failure
-    SendTimeout,          // writing the request body paused longer than its time-out
-    SilentServer,         // no reply data within the receive time-out after the request was sent
-    ReplyStalled,         // the reply began, then paused longer than the receive time-out
-    SlowTransfer,         // the transfer went on too slowly to finish in reasonable time
-    ClosedWithoutReply,   // the server closed the connection before any reply
-    ConnectionDropped,    // the connection broke during the reply
-    RedirectElsewhere,    // a redirect to another origin, not followed; see redirectTarget()
-    ReplyTooLarge,        // the reply outgrew setReplyLimit
-    OutOfMemory,          // the reply did not fit in memory
-    Canceled,             // abort(), or the application is quitting
-    Other,                // anything else; the description says what
-};
 
 enum class WaitStatus {
     Pending,  // the time passed first; the request goes on
@@ -129,18 +103,14 @@ public:
     // Waits at most `timeout` (processing network events and timers, not user input). When the
     // application is quitting the request is cancelled instead of waited for.
     WaitStatus WaitForResponse(std::chrono::milliseconds timeout);
-    // Ends a running request at once; it fails with "The operation has been canceled".
+    // Ends a running request at once; it fails as Canceled.
     void abort();
 
     bool isFinished() const { return m_finished; }
     // The reply's HTTP status once WaitForResponse said Complete; 0 otherwise.
     int status() const { return m_status; }
-    // What went wrong, once WaitForResponse said Failed; empty otherwise.
-    const std::u16string& failure() const { return m_failure; }
-    FailureKind failureKind() const { return m_failureKind; }
-    // Where a redirect that was not followed pointed (RedirectElsewhere), without any user name or
-    // password; empty otherwise.
-    const std::u16string& redirectTarget() const { return m_redirectTarget; }
+    // What went wrong, once WaitForResponse said Failed; of kind None otherwise.
+    const RequestFailure& failure() const { return m_failure; }
     // Called as reply bytes arrive and as body bytes are written, with the running total of that
     // direction and -1 for the other; for showing progress. Set before Send.
     void setProgressHandler(std::function<void(qint64 received, qint64 sent)> handler)
@@ -169,7 +139,10 @@ private:
     };
 
     void start(QByteArrayList body, bool hasBody);
+    // Sends one hop to `url`.
     void sendTo(const QUrl& url);
+    // The request of a hop to `url`: headers, attributes and TLS settings, without its body.
+    QNetworkRequest buildRequest(const QUrl& url) const;
     void connectReply();
     // Whether `status` is a redirect this method follows.
     bool followsRedirect(int status) const;
@@ -182,6 +155,8 @@ private:
     // Ends the reply; the request fails with `kind` when it finishes.
     void stop(FailureKind kind);
     void arm(Phase phase);
+    // The kind of failure of a request whose phase outlasted its time-out.
+    FailureKind timeoutKind() const;
     void enterReceive();
     enum class Flow { None, Upload, Download };
     // `total` bytes have moved in `flow` so far; a new direction starts a new count.
@@ -190,7 +165,7 @@ private:
     bool readSome(); // true when more is waiting
     void readAvailable();
     void onFinished();
-    void fail(FailureKind kind, std::u16string description);
+    void fail(RequestFailure failure);
 
     std::chrono::milliseconds m_resolveTimeout{5000};
     std::chrono::milliseconds m_connectTimeout{5000};
@@ -208,7 +183,7 @@ private:
     QByteArrayList m_requestBody; // kept for a redirect that repeats the request
     bool m_requestHasBody = false;
     int m_redirectsLeft = QNetworkRequest().maximumRedirectsAllowed();
-    std::u16string m_setupFailure; // found by Open or SetRequestHeader, reported by Send
+    RequestFailure m_setupFailure; // found by Open or SetRequestHeader, reported by Send
 
     std::unique_ptr<QIODevice> m_bodyDevice; // read by the reply, so it outlives m_manager
     std::unique_ptr<QNetworkAccessManager> m_manager;
@@ -225,10 +200,7 @@ private:
     bool m_hasBody = false;
     bool m_cancelled = false;
     bool m_finished = false;
-    std::u16string m_failure;
-    FailureKind m_failureKind = FailureKind::None;
-    FailureKind m_setupFailureKind = FailureKind::None;
-    std::u16string m_redirectTarget;
+    RequestFailure m_failure;
     std::function<void(qint64, qint64)> m_progressHandler;
     int m_status = 0;
     Hop m_hop;

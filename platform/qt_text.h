@@ -22,6 +22,12 @@ inline std::u16string toU16(const QString& text)
     return text.toStdU16String();
 }
 
+// The bytes of a byte array, for the plain C++ that reads them in place.
+inline std::string_view byteView(const QByteArray& bytes)
+{
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
 // The UTF-8 bytes of the program's UTF-16 text, encoded as the JSON library encodes it everywhere else.
 inline QByteArray toUtf8Bytes(std::u16string_view text)
 {

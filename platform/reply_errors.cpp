@@ -43,25 +43,6 @@ QNetworkReply::NetworkError errorForStatus(int status)
     }
 }
 
-std::u16string describeError(const QNetworkReply& reply, bool replyStarted)
-{
-    switch (reply.error()) {
-    case QNetworkReply::HostNotFoundError:
-        return u"The server name or address could not be resolved";
-    case QNetworkReply::ConnectionRefusedError:
-        return u"A connection with the server could not be established (connection refused)";
-    case QNetworkReply::RemoteHostClosedError:
-        return replyStarted ? u"The connection with the server was terminated abnormally"
-                            : u"The server closed the connection without replying";
-    case QNetworkReply::TimeoutError:
-        return u"The operation timed out";
-    case QNetworkReply::SslHandshakeFailedError:
-        return u"A security error occurred (" + toU16(reply.errorString()) + u")";
-    default:
-        return toU16(reply.errorString());
-    }
-}
-
 namespace {
 
 FailureKind certificateFailure(const std::vector<QSslError::SslError>& errors)
@@ -72,8 +53,6 @@ FailureKind certificateFailure(const std::vector<QSslError::SslError>& errors)
     const bool mismatch = std::find(errors.begin(), errors.end(), QSslError::HostNameMismatch) != errors.end();
     return mismatch && errors.size() == 1 ? FailureKind::CertificateMismatch : FailureKind::CertificateUntrusted;
 }
-
-} // namespace
 
 FailureKind kindOf(const QNetworkReply& reply, bool replyStarted, const std::vector<QSslError::SslError>& sslErrors)
 {
@@ -89,6 +68,18 @@ FailureKind kindOf(const QNetworkReply& reply, bool replyStarted, const std::vec
     default:
         return FailureKind::Other;
     }
+}
+
+} // namespace
+
+RequestFailure failureOf(const QNetworkReply& reply, bool replyStarted,
+                         const std::vector<QSslError::SslError>& sslErrors)
+{
+    const FailureKind kind = kindOf(reply, replyStarted, sslErrors);
+    if (kind == FailureKind::TlsFailed || kind == FailureKind::Other) {
+        return {.kind = kind, .detail = toU16(reply.errorString())};
+    }
+    return {.kind = kind};
 }
 
 } // namespace platform

@@ -3,12 +3,11 @@
 // What Qt's error for a finished reply means to a request: a completed exchange with an error status,
 // or a failure of some kind. Internal to the request.
 
-#include "platform/http_request.h"
+#include "platform/request_failure.h"
 
 #include <QNetworkReply>
 #include <QSslError>
 
-#include <string>
 #include <vector>
 
 namespace platform {
@@ -18,9 +17,9 @@ namespace platform {
 QNetworkReply::NetworkError errorForStatus(int status);
 
 // The failure of a reply that ended with another error; `replyStarted` when its head had come, and
-// `sslErrors` the certificate errors of its handshake.
-FailureKind kindOf(const QNetworkReply& reply, bool replyStarted, const std::vector<QSslError::SslError>& sslErrors);
-// Its technical description.
-std::u16string describeError(const QNetworkReply& reply, bool replyStarted);
+// `sslErrors` the certificate errors of its handshake. Qt's own description is kept where the kind alone
+// does not say what went wrong.
+RequestFailure failureOf(const QNetworkReply& reply, bool replyStarted,
+                         const std::vector<QSslError::SslError>& sslErrors);
 
 } // namespace platform

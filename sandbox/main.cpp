@@ -6,47 +6,52 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: murenta-sandbox [options]
-Serves the school's local data service and the regional server on 127.0.0.1.
+// Where a help line's text begins; an option's name and value too long for it put the text on a line below.
+constexpr std::size_t kHelpColumn = 26;
 
-  --local-port P          local data service port (default 5774; 0 picks a free one)
-  --server-port Q         regional server port (default 8080; 0 picks a free one)
-  --tls-cert PEM --tls-key PEM
-                          serve the regional server over HTTPS with this certificate and key
-  --version V             the version the server announces (default 2.0)
-  --endpoints LIST        the table names the server lists (default getSekolah,getSiswa,getGuru,getKelas)
-  --sends-today N         complete sends already counted today (default 0)
-  --refuse-login          refuse every login
-  --fail-upload NAME      refuse the upload of table NAME
-  --fail-process NAME     fail the processing of table NAME
-  --rows NAME=N           serve table NAME with N generated rows
-  --table NAME=FILE       serve table NAME as the contents of FILE
-  --fault-path PREFIX     the faults below hit only paths starting with PREFIX (default: all)
-  --delay-ms N            wait N ms before every reply
-  --never-reply           never reply
-  --fail-500              reply with status 500 and an HTML body
-  --drop-reply            close the connection in the middle of every reply
-  --reply-status CODE     reply as usual, but with HTTP status CODE
-  --redirect CODE         redirect with status CODE (301, 302, 303, 307, 308) to the same path
-                          under /moved, which is served as without it (faults included)
-  --redirect-to URL       redirect to URL instead (needs --redirect)
-  --drip-ms N             send every reply body in pieces, one every N ms
-  --drip-bytes N          the size of each piece (default 1)
-  --record-limit BYTES    keep at most this much of each request body in memory (default 65536)
-  --quiet                 do not log requests
-  --help                  this text
-)";
+sandbox::Options defaultOptions()
+{
+    sandbox::Options options;
+    options.localPort = 5774;
+    options.serverPort = 8080;
+    options.bodyRecordLimit = 65536;
+    return options;
+}
+
+// What the command line sets.
+struct Settings {
+    sandbox::Options options = defaultOptions();
+    sandbox::Scenario scenario;
+    bool quiet = false;
+    bool help = false;
+};
+
+// What an option does with its value (empty for an option that takes none): nothing, or why the value
+// will not do.
+using Apply = std::function<std::optional<std::string>(Settings&, const std::string& value)>;
+
+struct Option {
+    std::string name;
+    std::string valueName; // empty: the option takes no value
+    // The text of its help line; an option without one is listed on the line of the option before it.
+    std::string help;
+    Apply apply;
+};
 
 bool readFile(const std::string& path, std::string& out)
 {
@@ -78,122 +83,219 @@ bool toNumber(const std::string& text, long long& out)
     return !text.empty() && *end == '\0' && out >= 0;
 }
 
+Option flag(std::string name, std::string help, std::function<void(Settings&)> set)
+{
+    return {std::move(name), {}, std::move(help), [set](Settings& settings, const std::string&) {
+                set(settings);
+                return std::optional<std::string>();
+            }};
+}
+
+Option text(std::string name, std::string valueName, std::string help,
+            std::function<void(Settings&, const std::string&)> set)
+{
+    return {std::move(name), std::move(valueName), std::move(help),
+            [set](Settings& settings, const std::string& value) {
+                set(settings, value);
+                return std::optional<std::string>();
+            }};
+}
+
+// A whole number from `least` to `most`.
+Option wholeNumber(std::string name, std::string valueName, std::string help, long long least, long long most,
+                   std::function<void(Settings&, long long)> set)
+{
+    return {name, std::move(valueName), std::move(help),
+            [name, least, most, set](Settings& settings, const std::string& value) -> std::optional<std::string> {
+                long long number = 0;
+                if (!toNumber(value, number) || number < least || number > most) {
+                    return name + " needs a whole number, not " + value;
+                }
+                set(settings, number);
+                return std::nullopt;
+            }};
+}
+
+std::optional<std::string> setRows(Settings& settings, const std::string& value)
+{
+    std::string name;
+    std::string count;
+    long long rows = 0;
+    if (!splitPair(value, name, count) || !toNumber(count, rows)) {
+        return "--rows needs NAME=N, not " + value;
+    }
+    settings.scenario.setTable(name, sandbox::generateTable(name, static_cast<std::size_t>(rows)));
+    return std::nullopt;
+}
+
+std::optional<std::string> setTable(Settings& settings, const std::string& value)
+{
+    std::string name;
+    std::string path;
+    std::string contents;
+    if (!splitPair(value, name, path)) {
+        return "--table needs NAME=FILE, not " + value;
+    }
+    if (!readFile(path, contents)) {
+        return "cannot read " + path;
+    }
+    settings.scenario.setTable(name, std::move(contents));
+    return std::nullopt;
+}
+
+// The options in the order --help lists them; their help gives the values of `defaults`.
+std::vector<Option> optionTable(const Settings& defaults)
+{
+    constexpr long long any = std::numeric_limits<long long>::max();
+    return {
+        wholeNumber("--local-port", "P",
+                    "local data service port (default " + std::to_string(defaults.options.localPort) +
+                        "; 0 picks a free one)",
+                    0, 65535, [](Settings& s, long long n) { s.options.localPort = static_cast<int>(n); }),
+        wholeNumber("--server-port", "Q",
+                    "regional server port (default " + std::to_string(defaults.options.serverPort) +
+                        "; 0 picks a free one)",
+                    0, 65535, [](Settings& s, long long n) { s.options.serverPort = static_cast<int>(n); }),
+        text("--tls-cert", "PEM", "serve the regional server over HTTPS with this certificate and key",
+             [](Settings& s, const std::string& v) { s.options.tlsCertFile = v; }),
+        text("--tls-key", "PEM", {}, [](Settings& s, const std::string& v) { s.options.tlsKeyFile = v; }),
+        text("--version", "V", "the version the server announces (default " + defaults.scenario.version + ")",
+             [](Settings& s, const std::string& v) { s.scenario.version = v; }),
+        text("--endpoints", "LIST", "the table names the server lists (default " + defaults.scenario.endpoints + ")",
+             [](Settings& s, const std::string& v) { s.scenario.endpoints = v; }),
+        wholeNumber("--sends-today", "N",
+                    "complete sends already counted today (default " + std::to_string(defaults.scenario.sendsToday) +
+                        ")",
+                    0, any, [](Settings& s, long long n) { s.scenario.sendsToday = static_cast<int>(n); }),
+        flag("--refuse-login", "refuse every login", [](Settings& s) { s.scenario.refuseLogin = true; }),
+        text("--fail-upload", "NAME", "refuse the upload of table NAME",
+             [](Settings& s, const std::string& v) { s.scenario.failUpload = v; }),
+        text("--fail-process", "NAME", "fail the processing of table NAME",
+             [](Settings& s, const std::string& v) { s.scenario.failProcess = v; }),
+        {"--rows", "NAME=N", "serve table NAME with N generated rows", setRows},
+        {"--table", "NAME=FILE", "serve table NAME as the contents of FILE", setTable},
+        text("--fault-path", "PREFIX", "the faults below hit only paths starting with PREFIX (default: all)",
+             [](Settings& s, const std::string& v) { s.scenario.faultPath = v; }),
+        wholeNumber("--delay-ms", "N", "wait N ms before every reply", 0, any,
+                    [](Settings& s, long long n) { s.scenario.delay = std::chrono::milliseconds(n); }),
+        flag("--never-reply", "never reply", [](Settings& s) { s.scenario.neverReply = true; }),
+        flag("--fail-500", "reply with status 500 and an HTML body", [](Settings& s) { s.scenario.error500 = true; }),
+        flag("--drop-reply", "close the connection in the middle of every reply",
+             [](Settings& s) { s.scenario.dropMidReply = true; }),
+        wholeNumber("--reply-status", "CODE", "reply as usual, but with HTTP status CODE", 100, 599,
+                    [](Settings& s, long long n) { s.scenario.replyStatus = static_cast<int>(n); }),
+        wholeNumber("--redirect", "CODE",
+                    "redirect with status CODE (301, 302, 303, 307, 308) to the same path\n"
+                    "under /moved, which is served as without it (faults included)",
+                    300, 399, [](Settings& s, long long n) { s.scenario.redirectStatus = static_cast<int>(n); }),
+        text("--redirect-to", "URL", "redirect to URL instead (needs --redirect)",
+             [](Settings& s, const std::string& v) { s.scenario.redirectTo = v; }),
+        wholeNumber("--drip-ms", "N", "send every reply body in pieces, one every N ms", 0, any,
+                    [](Settings& s, long long n) { s.scenario.dripEvery = std::chrono::milliseconds(n); }),
+        wholeNumber(
+            "--drip-bytes", "N", "the size of each piece (default " + std::to_string(defaults.scenario.dripBytes) + ")",
+            0, any,
+            [](Settings& s, long long n) { s.scenario.dripBytes = static_cast<std::size_t>(std::max(n, 1LL)); }),
+        wholeNumber("--record-limit", "BYTES",
+                    "keep at most this much of each request body in memory (default " +
+                        std::to_string(defaults.options.bodyRecordLimit) + ")",
+                    0, any, [](Settings& s, long long n) { s.options.bodyRecordLimit = static_cast<std::size_t>(n); }),
+        flag("--quiet", "do not log requests", [](Settings& s) { s.quiet = true; }),
+        flag("--help", "this text", [](Settings& s) { s.help = true; }),
+    };
+}
+
+// The option named `arg`; -h, not listed, is short for --help.
+const Option* findOption(const std::vector<Option>& table, std::string_view arg)
+{
+    const std::string_view name = arg == "-h" ? "--help" : arg;
+    const auto it = std::find_if(table.begin(), table.end(), [name](const Option& o) { return o.name == name; });
+    return it != table.end() ? &*it : nullptr;
+}
+
+// An option's name and value as its help line shows them.
+std::string synopsis(const Option& option)
+{
+    return option.valueName.empty() ? option.name : option.name + " " + option.valueName;
+}
+
+std::string usage(const std::vector<Option>& table)
+{
+    std::string text = "Usage: murenta-sandbox [options]\n"
+                       "Serves the school's local data service and the regional server on 127.0.0.1.\n\n";
+    const std::string indent(kHelpColumn, ' ');
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const std::string& help = table[i].help;
+        std::string line = "  " + synopsis(table[i]);
+        while (i + 1 < table.size() && table[i + 1].help.empty()) {
+            line += " " + synopsis(table[++i]);
+        }
+        line += line.size() + 2 > kHelpColumn ? "\n" + indent : std::string(kHelpColumn - line.size(), ' ');
+        for (const char c : help) {
+            line += c == '\n' ? "\n" + indent : std::string(1, c);
+        }
+        text += line + '\n';
+    }
+    return text;
+}
+
 int usageError(const std::string& message)
 {
     std::cerr << "murenta-sandbox: " << message << "\n(see --help)\n";
     return 2;
 }
 
+// Why the arguments will not do; nothing when they will. Stops at --help.
+std::optional<std::string> parse(int argc, char** argv, const std::vector<Option>& table, Settings& settings)
+{
+    for (int i = 1; i < argc && !settings.help; ++i) {
+        const std::string arg = argv[i];
+        const Option* option = findOption(table, arg);
+        if (option && option->valueName.empty()) {
+            option->apply(settings, {});
+            continue;
+        }
+        // An unknown word takes the one after it as its value before it is refused.
+        if (i + 1 >= argc) {
+            return arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg;
+        }
+        const std::string value = argv[++i];
+        if (!option) {
+            return "unknown option " + arg;
+        }
+        if (auto error = option->apply(settings, value)) {
+            return error;
+        }
+    }
+    if (settings.help) {
+        return std::nullopt;
+    }
+    if (settings.options.tlsCertFile.empty() != settings.options.tlsKeyFile.empty()) {
+        return "--tls-cert and --tls-key go together";
+    }
+    if (!settings.scenario.redirectTo.empty() && settings.scenario.redirectStatus == 0) {
+        return "--redirect-to needs --redirect";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    sandbox::Options options;
-    options.localPort = 5774;
-    options.serverPort = 8080;
-    options.bodyRecordLimit = 65536;
-    sandbox::Scenario scenario;
-    bool quiet = false;
-
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        std::string text;
-        long long number = 0;
-        std::string name;
-        std::string second;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (arg == "--quiet") {
-            quiet = true;
-        } else if (arg == "--refuse-login") {
-            scenario.refuseLogin = true;
-        } else if (arg == "--never-reply") {
-            scenario.neverReply = true;
-        } else if (arg == "--fail-500") {
-            scenario.error500 = true;
-        } else if (arg == "--drop-reply") {
-            scenario.dropMidReply = true;
-        } else if (!value(text)) {
-            return usageError(arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
-        } else if (arg == "--local-port" || arg == "--server-port" || arg == "--sends-today" || arg == "--delay-ms" ||
-                   arg == "--record-limit" || arg == "--reply-status" || arg == "--redirect" || arg == "--drip-ms" ||
-                   arg == "--drip-bytes") {
-            if (!toNumber(text, number) || ((arg == "--local-port" || arg == "--server-port") && number > 65535) ||
-                (arg == "--reply-status" && (number < 100 || number > 599)) ||
-                (arg == "--redirect" && (number < 300 || number > 399))) {
-                return usageError(arg + " needs a whole number, not " + text);
-            }
-            if (arg == "--local-port") {
-                options.localPort = static_cast<int>(number);
-            } else if (arg == "--server-port") {
-                options.serverPort = static_cast<int>(number);
-            } else if (arg == "--sends-today") {
-                scenario.sendsToday = static_cast<int>(number);
-            } else if (arg == "--delay-ms") {
-                scenario.delay = std::chrono::milliseconds(number);
-            } else if (arg == "--reply-status") {
-                scenario.replyStatus = static_cast<int>(number);
-            } else if (arg == "--redirect") {
-                scenario.redirectStatus = static_cast<int>(number);
-            } else if (arg == "--drip-ms") {
-                scenario.dripEvery = std::chrono::milliseconds(number);
-            } else if (arg == "--drip-bytes") {
-                scenario.dripBytes = static_cast<std::size_t>(std::max(number, 1LL));
-            } else {
-                options.bodyRecordLimit = static_cast<std::size_t>(number);
-            }
-        } else if (arg == "--tls-cert") {
-            options.tlsCertFile = text;
-        } else if (arg == "--tls-key") {
-            options.tlsKeyFile = text;
-        } else if (arg == "--version") {
-            scenario.version = text;
-        } else if (arg == "--endpoints") {
-            scenario.endpoints = text;
-        } else if (arg == "--fail-upload") {
-            scenario.failUpload = text;
-        } else if (arg == "--fail-process") {
-            scenario.failProcess = text;
-        } else if (arg == "--redirect-to") {
-            scenario.redirectTo = text;
-        } else if (arg == "--fault-path") {
-            scenario.faultPath = text;
-        } else if (arg == "--rows") {
-            if (!splitPair(text, name, second) || !toNumber(second, number)) {
-                return usageError("--rows needs NAME=N, not " + text);
-            }
-            scenario.setTable(name, sandbox::generateTable(name, static_cast<std::size_t>(number)));
-        } else if (arg == "--table") {
-            std::string contents;
-            if (!splitPair(text, name, second)) {
-                return usageError("--table needs NAME=FILE, not " + text);
-            }
-            if (!readFile(second, contents)) {
-                return usageError("cannot read " + second);
-            }
-            scenario.setTable(name, std::move(contents));
-        } else {
-            return usageError("unknown option " + arg);
-        }
+    const std::vector<Option> table = optionTable(Settings());
+    Settings settings;
+    if (const auto error = parse(argc, argv, table, settings)) {
+        return usageError(*error);
     }
-    if (options.tlsCertFile.empty() != options.tlsKeyFile.empty()) {
-        return usageError("--tls-cert and --tls-key go together");
-    }
-    if (!scenario.redirectTo.empty() && scenario.redirectStatus == 0) {
-        return usageError("--redirect-to needs --redirect");
+    if (settings.help) {
+        std::cout << usage(table);
+        return 0;
     }
 
-    const sandbox::School school = scenario.school;
-    sandbox::Sandbox server(options, std::move(scenario));
-    if (!quiet) {
+    const sandbox::School school = settings.scenario.school;
+    sandbox::Sandbox server(settings.options, std::move(settings.scenario));
+    if (!settings.quiet) {
         server.setRequestObserver([](const sandbox::RecordedRequest& r, int status) {
             std::fprintf(stderr, "%s %s %s -> %d\n", r.side == sandbox::Side::Local ? "local " : "server",
                          r.method.c_str(), r.target.c_str(), status);

@@ -5,6 +5,8 @@
 // murenta-sandbox program, for demos and operator training. Every request is recorded; scenario
 // switches make either side misbehave in named ways. Serves from its own threads.
 
+#include "mth_version.h"
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -45,7 +47,7 @@ std::string generateTable(const std::string& name, std::size_t rows);
 
 struct Scenario {
     School school = demoSchool();
-    std::string version = "2.0";            // the "msg" of /api_api/ambil_seting/versi
+    std::string version = MTH_VERSION;      // the "msg" of /api_api/ambil_seting/versi
     std::string endpoints = kDemoEndpoints; // the "msg" of /api_api/ambil_seting/endpoint
     int sendsToday = 0;                     // complete sends already counted today when the scenario is set
     bool refuseLogin = false;               // /api_api/cek_pengguna always says no

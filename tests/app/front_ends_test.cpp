@@ -5,8 +5,10 @@
 
 #include "app/front_ends.h"
 #include "app/main_window.h"
-#include "app/start_sequence.h"
-#include "app/sync_run.h"
+#include "workflow/start_sequence.h"
+#include "workflow/sync_run.h"
+
+#include "mth_version.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,8 +37,8 @@ protected:
         client::ClientSettings settings;
         settings.timeouts.receive = std::chrono::seconds(30);
         startSandbox({}, settings);
-        client = std::make_unique<client::Client>(clientSettingsFor(settings), window.dialogs());
-        run = std::make_unique<app::SyncRun>(window, *client, state, dataDir.path());
+        client = std::make_unique<client::Client>(clientSettingsFor(settings), windowRefusals);
+        run = std::make_unique<workflow::SyncRun>(window, *client, state, dataDir.path());
         app::wireWindow(window, *client, *run);
     }
 
@@ -65,7 +67,8 @@ protected:
     RecordingDialogs windowDialogs;
     RecordingBrowser browser;
     app::Form1 window{&windowDialogs, &browser};
-    std::unique_ptr<app::SyncRun> run;
+    workflow::RefusalBox windowRefusals{window.dialogs()};
+    std::unique_ptr<workflow::SyncRun> run;
 };
 
 } // namespace
@@ -90,13 +93,13 @@ TEST_F(WindowClosingTest, whileCheckWaits_windowShowsItsStartState)
         EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->count(), 1);
         EXPECT_EQ(window.findChild<QListWidget*>(QStringLiteral("List1"))->item(0)->text(),
                   QStringLiteral("[i] Cek Versi Aplikasi ..."));
-        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi 2.0"));
+        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Versi " MTH_VERSION));
         EXPECT_EQ(window.progressBarWidth(), 0.0);
         EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
                   QStringLiteral("Status: MENGHUBUNGKAN SERVER..."));
     });
     poll->start(5);
-    EXPECT_EQ(app::Form_Load(window, *client, state, dataDir.path()), app::CheckOutcome::Ready);
+    EXPECT_EQ(workflow::Form_Load(window, *client, state, dataDir.path()), workflow::CheckOutcome::Ready);
     EXPECT_TRUE(inspected);
     EXPECT_TRUE(window.isSendEnabled());
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(), QStringLiteral("Status: SIAP"));
@@ -111,7 +114,7 @@ TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest
     closeWhenHeld("/api_api/ambil_seting/versi");
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(app::Form_Load(window, *client, state, dataDir.path()), app::CheckOutcome::Unreachable);
+    EXPECT_EQ(workflow::Form_Load(window, *client, state, dataDir.path()), workflow::CheckOutcome::Unreachable);
     EXPECT_LT(clock.elapsed(), 15000); // well before the 30 s receive time-out
     EXPECT_TRUE(window.isClosing());
     EXPECT_TRUE(client->isCancelled());
@@ -128,12 +131,12 @@ TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherReques
         s.faultPath = "/api_api/kirim_data/";
         s.neverReply = true;
     });
-    ASSERT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::Ready);
+    ASSERT_EQ(workflow::StartupCheck(window, *client, state).CheckVersion(), workflow::CheckOutcome::Ready);
     window.setCredentials({token, npsn, u16(school.users.front().username)});
     closeWhenHeld("/api_api/kirim_data/");
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(run->BtSync_Click(), app::RunOutcome::Interrupted);
+    EXPECT_EQ(run->BtSync_Click(), workflow::RunOutcome::Interrupted);
     EXPECT_LT(clock.elapsed(), 15000);
     EXPECT_TRUE(windowDialogs.shown.empty());
     EXPECT_TRUE(browser.opened.empty());
@@ -149,9 +152,9 @@ TEST_F(WindowClosingTest, noBrowser_showsEachPageAddressInABox)
     browser.result = false;
     const std::u16string box = u"Buka alamat ini di browser: ";
     setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
-    ASSERT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::Ready);
+    ASSERT_EQ(workflow::StartupCheck(window, *client, state).CheckVersion(), workflow::CheckOutcome::Ready);
     window.setCredentials({token, npsn, u16(school.users.front().username)});
-    EXPECT_EQ(run->BtSync_Click(), app::RunOutcome::Done);
+    EXPECT_EQ(run->BtSync_Click(), workflow::RunOutcome::Done);
     ASSERT_EQ(windowDialogs.shown.size(), 2u);
     EXPECT_EQ(windowDialogs.shown[0].text, u"Proses Kirim Data Selesai Sepenuhnya");
     EXPECT_EQ(windowDialogs.shown[1].text, box + serverUrl("/progres_data"));
@@ -159,7 +162,7 @@ TEST_F(WindowClosingTest, noBrowser_showsEachPageAddressInABox)
 
     windowDialogs.shown.clear();
     setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
-    EXPECT_EQ(app::StartupCheck(window, *client, state).CheckVersion(), app::CheckOutcome::OutOfDate);
+    EXPECT_EQ(workflow::StartupCheck(window, *client, state).CheckVersion(), workflow::CheckOutcome::OutOfDate);
     EXPECT_TRUE(window.isClosing());
     // A closing window shows no box, so this one came before.
     ASSERT_EQ(windowDialogs.shown.size(), 2u);
@@ -338,7 +341,7 @@ TEST_F(ConsoleModeTest, completeSend_printsLogAndExitsZero)
     EXPECT_TRUE(result.err.contains(QStringLiteral("Buka: ") + QString::fromStdString(server->serverUrl()) +
                                     QStringLiteral("/progres_data")));
     // The credentials given on the command line were saved, as the window saves its boxes.
-    EXPECT_EQ(app::readCredentialsFile(app::credentialsFilePath(dataDir.path()))->npsn, npsn);
+    EXPECT_EQ(workflow::readCredentialsFile(workflow::credentialsFilePath(dataDir.path()))->npsn, npsn);
 }
 
 TEST_F(ConsoleModeTest, unreachableServer_exitsTwo)
@@ -356,7 +359,7 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
 {
     setScenario([](sandbox::Scenario& s) { s.version = "2.1"; });
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitOutOfDate);
-    setScenario([](sandbox::Scenario& s) { s.version = "2.0"; });
+    setScenario([](sandbox::Scenario& s) { s.version = MTH_VERSION; });
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);

@@ -104,10 +104,10 @@ TEST_F(Form1Test, setProgress_setsWidthInTwipsWithoutRounding)
 
 TEST_F(Form1Test, setStatus_prefixesTextAndColoursIt)
 {
-    form.SetStatus(u"SIAP", app::ColorReady);
+    form.SetStatus(u"SIAP", workflow::ColorReady);
     EXPECT_EQ(control<QLabel>("lblMainStatus")->text(), QStringLiteral("Status: SIAP"));
     EXPECT_EQ(textColor("lblMainStatus"), QColor(0, 192, 0));
-    form.SetStatus(u"GAGAL TERHUBUNG", app::ColorFail);
+    form.SetStatus(u"GAGAL TERHUBUNG", workflow::ColorFail);
     EXPECT_EQ(textColor("lblMainStatus"), QColor(255, 32, 32));
 }
 
@@ -149,11 +149,11 @@ TEST_F(Form1Test, clicks_reachTheWorkflowOnlyFromEnabledLabel)
 
 TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
 {
-    const app::Credentials c{u"tok \"en\"", u"20500123", u"ops@sekolah.id"};
+    const workflow::Credentials c{u"tok \"en\"", u"20500123", u"ops@sekolah.id"};
     form.setCredentials(c);
     EXPECT_EQ(form.credentials(), c);
     form.setSendCaption(u"Memproses...");
-    form.setSendPanelColor(app::ColorWaiting);
+    form.setSendPanelColor(workflow::ColorWaiting);
     EXPECT_EQ(control<QLabel>("BtSync")->text(), QStringLiteral("Memproses..."));
     EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(128, 128, 128));
 }
@@ -340,10 +340,10 @@ TEST_F(Form1Test, everyText_fitsItsControlAtEveryScaleWithoutGoingBelow8pt)
                                                u"MEREKAP DATA...",
                                                u"SELESAI!"};
     for (const std::u16string& text : statuses) {
-        form.SetStatus(text, app::ColorBusy);
+        form.SetStatus(text, workflow::ColorBusy);
         EXPECT_TRUE(fits(status)) << json::Utf16ToUtf8(text);
     }
-    form.SetStatus(u"SIAP", app::ColorReady); // a short text keeps the table's font
+    form.SetStatus(u"SIAP", workflow::ColorReady); // a short text keeps the table's font
     EXPECT_EQ(status->font().pointSizeF(), 11.25);
     for (const char16_t* caption : {u"Memproses...", u"Kirim Data"}) {
         form.setSendCaption(caption);

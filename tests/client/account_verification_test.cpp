@@ -4,6 +4,7 @@
 
 using namespace testing_support;
 using sandbox::LocalUser;
+using Cause = client::OperationFailure::Cause;
 
 namespace {
 
@@ -33,62 +34,58 @@ TEST_F(CheckEmailTest, verdictPasswordAndMessageForEachUserList)
         std::u16string verdict;
         std::u16string password; // OperatorPassword afterwards (it starts as "stale")
         std::optional<std::u16string> message;
+        Cause cause; // of LastFailure
     };
     for (const Case& c : {
-             Case{"exact name", userList(one), u"ops@sekolah.id", u"valid", u"pw-1", std::nullopt},
-             Case{"spaces around the typed name", userList(one), u"  ops@sekolah.id ", u"valid", u"pw-1", std::nullopt},
+             Case{"exact name", userList(one), u"ops@sekolah.id", u"valid", u"pw-1", std::nullopt, Cause::None},
+             Case{"spaces around the typed name", userList(one), u"  ops@sekolah.id ", u"valid", u"pw-1", std::nullopt,
+                  Cause::None},
              Case{"tab is not trimmed", userList(one), u"\tops@sekolah.id", u"tidak valid", u"stale",
-                  u"Gagal: Username Salah !!!"},
+                  u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"other letter case", userList(one), u"OPS@sekolah.id", u"tidak valid", u"stale",
-                  u"Gagal: Username Salah !!!"},
+                  u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"other role", userList({{"ops@sekolah.id", "Guru", "pw-1"}}), u"ops@sekolah.id", u"tidak valid",
-                  u"stale", u"Gagal: Username Salah !!!"},
+                  u"stale", u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"role in other case", userList({{"ops@sekolah.id", "operator sekolah", "pw-1"}}), u"ops@sekolah.id",
-                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!"},
-             Case{"empty list", userList({}), u"ops@sekolah.id", u"tidak valid", u"stale",
-                  u"Gagal: Username Salah !!!"},
+                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!", Cause::UserNotFound},
+             Case{"empty list", userList({}), u"ops@sekolah.id", u"tidak valid", u"stale", u"Gagal: Username Salah !!!",
+                  Cause::UserNotFound},
              Case{"two matches: the last password stays",
                   userList({{"ops@sekolah.id", kOperator, "first"},
                             {"x", "Guru", "y"},
                             {"ops@sekolah.id", kOperator, "second"}}),
-                  u"ops@sekolah.id", u"valid", u"second", std::nullopt},
+                  u"ops@sekolah.id", u"valid", u"second", std::nullopt, Cause::None},
              Case{"empty typed name matches an empty user name", userList({{"", kOperator, "kosong"}}), u"   ",
-                  u"valid", u"kosong", std::nullopt},
+                  u"valid", u"kosong", std::nullopt, Cause::None},
              Case{"number password read as its digits",
                   "{\"results\":1,\"rows\":[{\"username\":\"ops@sekolah.id\",\"peran_id_str\":\"Operator "
                   "Sekolah\",\"password\":12345}]}",
-                  u"ops@sekolah.id", u"valid", u"12345", std::nullopt},
+                  u"ops@sekolah.id", u"valid", u"12345", std::nullopt, Cause::None},
              Case{"absent user name does not match an empty one",
                   "{\"results\":1,\"rows\":[{\"peran_id_str\":\"Operator Sekolah\",\"password\":\"p\"}]}", u"",
-                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!"},
+                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"results but no rows", "{\"results\":0}", u"ops@sekolah.id", u"tidak valid", u"stale",
-                  u"Gagal: Username Salah !!!"},
+                  u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"results but not JSON", "results?", u"ops@sekolah.id", u"tidak valid", u"stale",
-                  u"Gagal: Username Salah !!!"},
+                  u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"rows holding non-objects", "{\"results\":2,\"rows\":[1,\"ops@sekolah.id\"]}", u"ops@sekolah.id",
-                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!"},
+                  u"tidak valid", u"stale", u"Gagal: Username Salah !!!", Cause::UserNotFound},
              Case{"message instead of results", "{\"message\":\"Token salah\"}", u"ops@sekolah.id", u"tidak valid",
-                  u"stale", u"Error: Token salah"},
+                  u"stale", u"Error: Token salah", Cause::ServiceMessage},
              Case{"word message without a text member", "{\"message\":42}", u"ops@sekolah.id", u"tidak valid", u"stale",
-                  u"Error: "},
+                  u"Error: ", Cause::ServiceMessage},
              Case{"neither results nor message", "Layanan sibuk", u"ops@sekolah.id", u"tidak valid", u"stale",
-                  u"Layanan sibuk"},
+                  u"Layanan sibuk", Cause::UnknownReply},
          }) {
         // An earlier match leaves its password behind; a failed check must not change it.
         setScenario([&](sandbox::Scenario& s) { s.setTable("getPengguna", userList({{"old", kOperator, "stale"}})); });
         ASSERT_EQ(client->CheckEmail(npsn, token, u"old"), u"valid");
         setScenario([&](sandbox::Scenario& s) { s.setTable("getPengguna", c.reply); });
-        dialogs.shown.clear();
+        refusals.shown.clear();
         EXPECT_EQ(client->CheckEmail(npsn, token, c.typed), c.verdict) << c.name;
         EXPECT_EQ(client->OperatorPassword(), c.password) << c.name;
-        if (c.message) {
-            ASSERT_EQ(dialogs.shown.size(), 1u) << c.name;
-            EXPECT_EQ(dialogs.shown[0].text, *c.message) << c.name;
-            EXPECT_FALSE(dialogs.shown[0].title) << c.name;
-            EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::None) << c.name;
-        } else {
-            EXPECT_TRUE(dialogs.shown.empty()) << c.name;
-        }
+        EXPECT_EQ(refusals.shown, c.message ? std::vector{*c.message} : std::vector<std::u16string>{}) << c.name;
+        EXPECT_EQ(client->LastFailure().cause, c.cause) << c.name;
     }
 }
 
@@ -97,8 +94,8 @@ TEST_F(CheckEmailTest, demoSchool_operatorIsValidWithItsPassword)
     EXPECT_EQ(client->CheckEmail(npsn, token, u" operator@smpn1-sukamaju.sch.id "), u"valid");
     EXPECT_EQ(client->OperatorPassword(), u16(school.users[0].password));
     EXPECT_EQ(client->CheckEmail(npsn, u"wrong-token", u"operator@smpn1-sukamaju.sch.id"), u"tidak valid");
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, u"Error: Token tidak valid");
+    ASSERT_EQ(refusals.shown.size(), 1u);
+    EXPECT_EQ(refusals.shown[0], u"Error: Token tidak valid");
 }
 
 TEST_F(CheckEmailTest, localServiceDown_showsTheErrorText)
@@ -108,12 +105,12 @@ TEST_F(CheckEmailTest, localServiceDown_showsTheErrorText)
     client::ClientSettings settings;
     settings.localBase = u16(local);
     settings.timeouts = shortTimeouts();
-    client::Client c(settings, dialogs);
+    client::Client c(settings, refusals);
     EXPECT_EQ(c.CheckEmail(npsn, token, u"operator@smpn1-sukamaju.sch.id"), u"tidak valid");
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, u"Error: Layanan Murenta lokal (" + u16(local) +
-                                         u") tidak dapat dihubungi: koneksi ditolak. Pastikan aplikasi Murenta "
-                                         u"sedang berjalan.");
+    ASSERT_EQ(refusals.shown.size(), 1u);
+    EXPECT_EQ(refusals.shown[0], u"Error: Layanan Murenta lokal (" + u16(local) +
+                                     u") tidak dapat dihubungi: koneksi ditolak. Pastikan aplikasi Murenta "
+                                     u"sedang berjalan.");
     EXPECT_TRUE(c.OperatorPassword().empty());
 }
 

@@ -3,6 +3,8 @@
 
 #include "client/failure_description.h"
 
+#include "mth_version.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -27,11 +29,10 @@ Headers ownHeaders(const sandbox::RecordedRequest& r)
     return out;
 }
 
-// An exchange's result for a failure of this kind at the service with this base address.
-std::u16string failureText(platform::FailureKind kind, client::Service service, std::u16string base,
-                           std::u16string_view detail = {})
+// An exchange's result for this failure at the service with this base address.
+std::u16string failureText(platform::RequestFailure failure, client::Service service, std::u16string base)
 {
-    return u"Error: " + client::describeFailure(kind, {service, std::move(base)}, detail);
+    return u"Error: " + client::describeFailure({{service, std::move(base)}, std::move(failure)});
 }
 
 // A port on which nothing listens: bound once, then closed.
@@ -240,8 +241,9 @@ TEST_F(HttpExchangeTest, redirectFromHttpsToHttp_isRefusedForGetAndPost)
         server->clearRequests();
         EXPECT_EQ(client->HttpExchange(method, serverUrl("/api_api/kirim_data/1/getX"), std::nullopt,
                                        std::u16string_view(u"{}")),
-                  failureText(platform::FailureKind::RedirectElsewhere, client::Service::RegionalServer, serverUrl(""),
-                              u16(server->localUrl() + "/behaviour/status?code=200")))
+                  failureText({.kind = platform::FailureKind::RedirectElsewhere,
+                               .redirectTarget = u16(server->localUrl() + "/behaviour/status?code=200")},
+                              client::Service::RegionalServer, serverUrl("")))
             << u8(method);
         EXPECT_EQ(server->requests().size(), 1u) << u8(method);
     }
@@ -262,7 +264,7 @@ TEST_F(HttpExchangeTest, replyBeyondTheLimit_failsUnlessItIsATable)
         s.setTable("getSiswa", table);
     });
     const std::u16string tooLarge =
-        failureText(platform::FailureKind::ReplyTooLarge, client::Service::RegionalServer, serverUrl(""));
+        failureText({.kind = platform::FailureKind::ReplyTooLarge}, client::Service::RegionalServer, serverUrl(""));
     struct Case {
         const char* name;
         std::function<std::u16string()> call;
@@ -295,10 +297,12 @@ TEST_F(HttpExchangeTest, redirectToAnotherOrigin_isNotFollowed)
     const auto login = [&] { return client->CheckUser(npsn, u16(user.username), u16(user.password)); };
     const auto usersList = [&] {
         client->CheckEmail(npsn, token, u16(user.username));
-        return dialogs.shown.back().text;
+        return refusals.shown.back();
     };
     const auto refused = [&](client::Service service, const std::u16string& base, const std::string& origin) {
-        return failureText(platform::FailureKind::RedirectElsewhere, service, base, u16(origin + elsewhere));
+        return failureText(
+            {.kind = platform::FailureKind::RedirectElsewhere, .redirectTarget = u16(origin + elsewhere)}, service,
+            base);
     };
     const std::string otherHost = "http://localhost:" + std::to_string(server->localPort());
     struct Case {
@@ -397,8 +401,8 @@ TEST_F(HttpExchangeTest, baseAddress_trailingSlashesDropped)
         startSandbox({}, settings);
         settings.serverBase = u16(server->serverUrl() + suffix);
         settings.timeouts = shortTimeouts();
-        client::Client c(settings, dialogs);
-        EXPECT_EQ(c.GetSetting(u"versi"), u"{\"success\":true,\"msg\":\"2.0\"}") << suffix;
+        client::Client c(settings, refusals);
+        EXPECT_EQ(c.GetSetting(u"versi"), u"{\"success\":true,\"msg\":\"" MTH_VERSION "\"}") << suffix;
         ASSERT_EQ(server->requests().size(), 1u) << suffix;
         EXPECT_EQ(server->requests()[0].target, "/api_api/ambil_seting/versi") << suffix;
     }
@@ -410,7 +414,7 @@ TEST_F(HttpExchangeTest, slow_silentServer_failsAfterTheRealReceiveTimeout)
     client::ClientSettings settings;
     startSandbox({}, settings);
     settings.serverBase = u16(server->serverUrl());
-    client::Client real(settings, dialogs);
+    client::Client real(settings, refusals);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(real.HttpExchange(u"GET", serverUrl("/behaviour/never")),

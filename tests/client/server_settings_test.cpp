@@ -1,5 +1,7 @@
 #include "sandbox_fixture.h"
 
+#include "mth_version.h"
+
 using namespace testing_support;
 
 class GetSettingTest : public SandboxTest {};
@@ -12,7 +14,7 @@ TEST_F(GetSettingTest, keyGoesStraightAfterThePath)
         std::u16string reply;
     };
     for (const Case& c : {
-             Case{u"versi", "/api_api/ambil_seting/versi", u"{\"success\":true,\"msg\":\"2.0\"}"},
+             Case{u"versi", "/api_api/ambil_seting/versi", u"{\"success\":true,\"msg\":\"" MTH_VERSION "\"}"},
              Case{u"endpoint", "/api_api/ambil_seting/endpoint",
                   u"{\"success\":true,\"msg\":\"getSekolah,getSiswa,getGuru,getKelas\"}"},
              Case{u"a/b?c#d%e f", "/api_api/ambil_seting/a%2Fb%3Fc%23d%25e%20f",
@@ -49,6 +51,6 @@ TEST_F(GetSettingTest, serverDown_givesErrorText)
     client::ClientSettings settings;
     settings.serverBase = u16(base);
     settings.timeouts = shortTimeouts();
-    client::Client c(settings, dialogs);
+    client::Client c(settings, refusals);
     EXPECT_EQ(c.GetSetting(u"versi").rfind(u"Error: ", 0), 0u);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 using namespace testing_support;
+using Cause = client::OperationFailure::Cause;
 
 namespace {
 
@@ -32,38 +33,44 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
         std::u16string result;
         std::int64_t rows;
         bool uploaded;
+        Cause cause; // of LastFailure
         std::string failUpload = "";
         int status = 0; // the local reply's HTTP status when not 200
     };
     for (const Case& c : {
-             Case{"accepted", "{\"results\":3,\"rows\":[1,2,3]}", u"sukses", 3, true},
-             Case{"zero rows still uploaded", "{\"results\":0,\"rows\":[]}", u"sukses", 0, true},
-             Case{"beyond 16 bits", "{\"results\":40000,\"rows\":[]}", u"sukses", 40000, true},
-             Case{"beyond 32 bits", "{\"results\":5000000000,\"rows\":[]}", u"sukses", 5000000000, true},
-             Case{"quoted whole number", "{\"results\":\"40000\",\"rows\":[]}", u"sukses", 40000, true},
-             Case{"fraction rounds half to even", "{\"results\":12.5,\"rows\":[]}", u"sukses", 12, true},
-             Case{"quoted fraction is unreadable", "{\"results\":\"12.5\",\"rows\":[]}", u"sukses", 0, true},
-             Case{"text is unreadable", "{\"results\":\"banyak\",\"rows\":[]}", u"sukses", 0, true},
-             Case{"boolean is unreadable", "{\"results\":true,\"rows\":[]}", u"sukses", 0, true},
-             Case{"beyond 64 bits", "{\"results\":99999999999999999999,\"rows\":[]}", u"sukses", 0, true},
-             Case{"word only inside a value", "{\"note\":\"results\",\"rows\":[]}", u"sukses", 0, true},
-             Case{"results after the rows", "{\"rows\":[{\"results\":9}],\"results\":2}", u"sukses", 2, true},
-             Case{"results only inside a row", "{\"rows\":[{\"results\":9}]}", u"sukses", 0, true},
-             Case{"results twice, first kept", "{\"results\":4,\"results\":7,\"rows\":[]}", u"sukses", 4, true},
-             Case{"results after a duplicated name", "{\"a\":1,\"a\":2,\"results\":3}", u"sukses", 0, true},
-             Case{"leading results, broken rows", "{\"results\":5,\"rows\":[1-]}", u"sukses", 5, true},
+             Case{"accepted", "{\"results\":3,\"rows\":[1,2,3]}", u"sukses", 3, true, Cause::None},
+             Case{"zero rows still uploaded", "{\"results\":0,\"rows\":[]}", u"sukses", 0, true, Cause::None},
+             Case{"beyond 16 bits", "{\"results\":40000,\"rows\":[]}", u"sukses", 40000, true, Cause::None},
+             Case{"beyond 32 bits", "{\"results\":5000000000,\"rows\":[]}", u"sukses", 5000000000, true, Cause::None},
+             Case{"quoted whole number", "{\"results\":\"40000\",\"rows\":[]}", u"sukses", 40000, true, Cause::None},
+             Case{"fraction rounds half to even", "{\"results\":12.5,\"rows\":[]}", u"sukses", 12, true, Cause::None},
+             Case{"quoted fraction is unreadable", "{\"results\":\"12.5\",\"rows\":[]}", u"sukses", 0, true,
+                  Cause::None},
+             Case{"text is unreadable", "{\"results\":\"banyak\",\"rows\":[]}", u"sukses", 0, true, Cause::None},
+             Case{"boolean is unreadable", "{\"results\":true,\"rows\":[]}", u"sukses", 0, true, Cause::None},
+             Case{"beyond 64 bits", "{\"results\":99999999999999999999,\"rows\":[]}", u"sukses", 0, true, Cause::None},
+             Case{"word only inside a value", "{\"note\":\"results\",\"rows\":[]}", u"sukses", 0, true, Cause::None},
+             Case{"results after the rows", "{\"rows\":[{\"results\":9}],\"results\":2}", u"sukses", 2, true,
+                  Cause::None},
+             Case{"results only inside a row", "{\"rows\":[{\"results\":9}]}", u"sukses", 0, true, Cause::None},
+             Case{"results twice, first kept", "{\"results\":4,\"results\":7,\"rows\":[]}", u"sukses", 4, true,
+                  Cause::None},
+             Case{"results after a duplicated name", "{\"a\":1,\"a\":2,\"results\":3}", u"sukses", 0, true,
+                  Cause::None},
+             Case{"leading results, broken rows", "{\"results\":5,\"rows\":[1-]}", u"sukses", 5, true, Cause::None},
              Case{"upload refused", "{\"results\":2,\"rows\":[]}",
-                  u"{\"success\":false,\"msg\":\"Gagal menyimpan data getX\"}", 2, true, "getX"},
+                  u"{\"success\":false,\"msg\":\"Gagal menyimpan data getX\"}", 2, true, Cause::None, "getX"},
              Case{"message instead of results", "{\"success\":false,\"message\":\"Sesi habis\"}", u"Sesi habis", 0,
-                  false},
-             Case{"word message without a text member", "{\"message\":null}", u"", 0, false},
-             Case{"neither word", "{\"status\":\"sibuk\"}", u"gagal", 0, false},
-             Case{"other success status", "{\"results\":1,\"rows\":[1]}", u"sukses", 1, true, "", 201},
+                  false, Cause::ServiceMessage},
+             Case{"word message without a text member", "{\"message\":null}", u"", 0, false, Cause::ServiceMessage},
+             Case{"neither word", "{\"status\":\"sibuk\"}", u"gagal", 0, false, Cause::UnknownReply},
+             Case{"other success status", "{\"results\":1,\"rows\":[1]}", u"sukses", 1, true, Cause::None, "", 201},
              Case{"error status with a table", "{\"results\":0,\"rows\":[],\"error\":\"database unavailable\"}",
-                  u"gagal", 0, false, "", 500},
+                  u"gagal", 0, false, Cause::ErrorStatus, "", 500},
              Case{"error status with a message", "{\"results\":0,\"message\":\"Basis data sibuk\"}",
-                  u"Basis data sibuk", 0, false, "", 503},
-             Case{"client error status", "{\"results\":2,\"rows\":[1,2]}", u"gagal", 0, false, "", 404},
+                  u"Basis data sibuk", 0, false, Cause::ErrorStatus, "", 503},
+             Case{"client error status", "{\"results\":2,\"rows\":[1,2]}", u"gagal", 0, false, Cause::ErrorStatus, "",
+                  404},
          }) {
         setScenario([&](sandbox::Scenario& s) {
             s.setTable("getX", c.reply);
@@ -75,6 +82,7 @@ TEST_F(SendTableTest, resultAndRowCountForEachTableReply)
         EXPECT_EQ(client->SendTable(u"getX", npsn, token), c.result) << c.name;
         EXPECT_EQ(client->LastRowCount(), c.rows) << c.name;
         EXPECT_EQ(uploads(*server).size(), c.uploaded ? 1u : 0u) << c.name;
+        EXPECT_EQ(client->LastFailure().cause, c.cause) << c.name;
     }
 }
 
@@ -131,7 +139,7 @@ TEST_F(SendTableTest, repliesInAnyBytes_uploadedByteForByte)
         settings.localBase = u16(server->serverUrl() + "/behaviour/bytes/" + c.hex + "/" + c.type);
         settings.serverBase = u16(server->serverUrl());
         settings.timeouts = shortTimeouts();
-        client::Client cl(settings, dialogs);
+        client::Client cl(settings, refusals);
         server->clearRequests();
         cl.SendTable(u"getX", npsn, token);
         EXPECT_EQ(cl.LastRowCount(), c.rows) << c.name;
@@ -155,7 +163,7 @@ TEST_F(SendTableTest, largeTable_eventLoopKeepsTurning)
     client::ClientSettings settings;
     settings.serverBase = u16(server->serverUrl());
     settings.localBase = u16(server->localUrl());
-    client::Client cl(settings, dialogs);
+    client::Client cl(settings, refusals);
     QElapsedTimer clock;
     qint64 lastTurn = 0;
     qint64 longestGap = 0;
@@ -188,6 +196,8 @@ TEST_F(SendTableTest, transportFailures)
     EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token), u"gagal");
     EXPECT_EQ(client->LastRowCount(), 0);
     EXPECT_TRUE(uploads(*server).empty());
+    EXPECT_EQ(client->LastFailure().cause, Cause::Exchange);
+    EXPECT_EQ(client->LastFailure().exchange.request.kind, platform::FailureKind::ConnectionDropped);
 
     // The upload fails: its "Error: " text comes back and the row count stays.
     setScenario([](sandbox::Scenario& s) {
@@ -197,6 +207,7 @@ TEST_F(SendTableTest, transportFailures)
     EXPECT_EQ(client->SendTable(u"getSiswa", npsn, token),
               u"Error: Koneksi dengan Server Tervalis (" + u16(server->serverUrl()) + u") terputus di tengah jalan.");
     EXPECT_EQ(client->LastRowCount(), 24);
+    EXPECT_EQ(client->LastFailure().cause, Cause::Exchange);
 }
 
 // A redirect that would turn the upload into a GET is the upload's reply, even when the address it
@@ -237,7 +248,7 @@ TEST_F(SendTableTest, transferRateFloor_endsTrickleButNotASteadySlowLink)
     settings.localBase = u16(server->localUrl());
     settings.timeouts = shortTimeouts();
     settings.timeouts.rateWindow = std::chrono::milliseconds(500);
-    client::Client cl(settings, dialogs);
+    client::Client cl(settings, refusals);
     const std::string table = sandbox::generateTable("getSiswa", 100);
     ASSERT_GT(table.size(), 20u * 1024);
     struct Case {
@@ -318,12 +329,14 @@ TEST_F(TableRequestsTest, summaryWithErrorStatus_isAnErrorText)
         int status;
         bool htmlPage;
         std::u16string result;
+        int failedStatus; // LastFailure's, 0 for none
     };
     for (const Case& c : {
-             Case{"500 with a page", 0, true, u"Error: Server Tervalis menjawab rekap data dengan status HTTP 500"},
+             Case{"500 with a page", 0, true, u"Error: Server Tervalis menjawab rekap data dengan status HTTP 500",
+                  500},
              Case{"404 with a success body", 404, false,
-                  u"Error: Server Tervalis menjawab rekap data dengan status HTTP 404"},
-             Case{"other success status", 202, false, u"{\"success\":true,\"msg\":\"Ringkasan diperbarui\"}"},
+                  u"Error: Server Tervalis menjawab rekap data dengan status HTTP 404", 404},
+             Case{"other success status", 202, false, u"{\"success\":true,\"msg\":\"Ringkasan diperbarui\"}", 0},
          }) {
         setScenario([&](sandbox::Scenario& s) {
             s.faultPath = "/cron_cron/update_summary";
@@ -331,6 +344,8 @@ TEST_F(TableRequestsTest, summaryWithErrorStatus_isAnErrorText)
             s.replyStatus = c.status;
         });
         EXPECT_EQ(client->UpdateSummary(), c.result) << c.name;
+        EXPECT_EQ(client->LastFailure().cause, c.failedStatus ? Cause::ErrorStatus : Cause::None) << c.name;
+        EXPECT_EQ(client->LastFailure().status, c.failedStatus) << c.name;
     }
 }
 
@@ -354,13 +369,13 @@ TEST_F(SendTableTest, failedFetchMentioningResults_isNotTakenForAReply)
     settings.localBase = u"results message";
     settings.serverBase = u16(server->serverUrl());
     settings.timeouts = shortTimeouts();
-    client::Client cl(settings, dialogs);
+    client::Client cl(settings, refusals);
     EXPECT_EQ(cl.SendTable(u"getSiswa", npsn, token), u"gagal");
     EXPECT_EQ(cl.LastRowCount(), 0);
     EXPECT_TRUE(server->requests().empty());
 
     EXPECT_EQ(cl.CheckEmail(npsn, token, u"x"), u"tidak valid");
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text,
+    ASSERT_EQ(refusals.shown.size(), 1u);
+    EXPECT_EQ(refusals.shown[0],
               u"Error: Alamat Layanan Murenta lokal (results message) bukan alamat http atau https yang sah.");
 }

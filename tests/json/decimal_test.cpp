@@ -110,3 +110,15 @@ TEST(Decimal, equality_comparesValuesWhateverTheScale)
     EXPECT_FALSE(d("79228162514264337593543950335") == d("7.9228162514264337593543950335"));
     EXPECT_EQ(Decimal::fromInt64(-42), d("-42.0"));
 }
+
+TEST(DecimalText, wholeNumbers_inPlainDigits)
+{
+    struct Case {
+        std::int64_t value;
+        std::u16string expected;
+    };
+    for (const Case& c : {Case{0, u"0"}, Case{7, u"7"}, Case{-42, u"-42"}, Case{32768, u"32768"},
+                          Case{INT64_MAX, u"9223372036854775807"}, Case{INT64_MIN, u"-9223372036854775808"}}) {
+        EXPECT_EQ(json::decimalText(c.value), c.expected) << c.value;
+    }
+}

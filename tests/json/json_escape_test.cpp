@@ -32,3 +32,31 @@ TEST(JsonEscape, escapedValue_parsesBackToItself)
     EXPECT_EQ(root->count(), 1u);
     EXPECT_EQ((*root)[u"v"].asString(), nasty);
 }
+
+TEST(ReadStrictEscape, theStrictGrammarsEscapesOnly)
+{
+    struct Case {
+        std::u16string_view text; // what follows the backslash
+        std::optional<char16_t> unit;
+        std::size_t length;
+    };
+    for (const Case& c : {
+             Case{u"\"x", u'"', 1},
+             Case{u"/", u'/', 1},
+             Case{u"n", u'\n', 1},
+             Case{u"u00e9!", u'\u00e9', 5},
+             Case{u"uD83D", u'\xD83D', 5},
+             Case{u"'", std::nullopt, 0},
+             Case{u"x", std::nullopt, 0},
+             Case{u"u00e", std::nullopt, 0},
+             Case{u"u00g9", std::nullopt, 0},
+             Case{u"", std::nullopt, 0},
+         }) {
+        const auto escape = json::readStrictEscape(c.text, 0);
+        ASSERT_EQ(escape.has_value(), c.unit.has_value()) << json::Utf16ToUtf8(c.text);
+        if (escape) {
+            EXPECT_EQ(escape->unit, *c.unit) << json::Utf16ToUtf8(c.text);
+            EXPECT_EQ(escape->length, c.length) << json::Utf16ToUtf8(c.text);
+        }
+    }
+}

@@ -67,3 +67,23 @@ TEST(Utf8, sequencesAtTheEdgesOfTheirRanges_decodeExactly)
         EXPECT_EQ(utf16Length(c.bytes), c.text.size()) << c.bytes.size();
     }
 }
+
+TEST(IsWellFormedUtf8, agreesWithDecodingAndEncodingBack)
+{
+    for (const std::string& bytes : {
+             std::string("plain ASCII that is longer than eight bytes"),
+             std::string("caf\xC3\xA9 and \xF0\x9F\x98\x80"),
+             std::string("\xEF\xBF\xBD written as such"),
+             std::string("\xEF\xBB\xBF{}"),
+             std::string("12345678\xFF"),
+             std::string("\xC0\xAF"),
+             std::string("\xED\xA0\x80"),
+             std::string("\xE2\x82"),
+             std::string("\xF4\x90\x80\x80"),
+             std::string(""),
+         }) {
+        EXPECT_EQ(isWellFormedUtf8(bytes), Utf16ToUtf8(Utf8ToUtf16(bytes)) == bytes) << bytes;
+    }
+    EXPECT_TRUE(isWellFormedUtf8("caf\xC3\xA9"));
+    EXPECT_FALSE(isWellFormedUtf8("caf\xE9"));
+}

@@ -1,6 +1,8 @@
 #include "raw_socket.h"
 #include "sandbox/sandbox.h"
 
+#include "mth_version.h"
+
 #include <gtest/gtest.h>
 
 #include <future>
@@ -216,6 +218,7 @@ TEST_F(SandboxTest, delayedReply_waitsAtLeastTheDelay)
     scenario.delay = std::chrono::milliseconds(300);
     server.setScenario(scenario);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(get(server.serverPort(), "/api_api/ambil_seting/versi"), "{\"success\":true,\"msg\":\"2.0\"}");
+    EXPECT_EQ(get(server.serverPort(), "/api_api/ambil_seting/versi"),
+              "{\"success\":true,\"msg\":\"" MTH_VERSION "\"}");
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }

@@ -3,9 +3,8 @@
 // A test fixture with the sandbox serving both sides on free loopback ports and a client pointed at
 // it, with short time-outs so that failing requests end quickly.
 
-#include "recording_dialogs.h"
-
-#include "client/http_exchange.h"
+#include "client/client.h"
+#include "client/refusal_notice.h"
 #include "sandbox/sandbox.h"
 
 #include "json/utf8.h"
@@ -14,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -37,9 +37,20 @@ inline client::Timeouts shortTimeouts()
     return {milliseconds(2000), milliseconds(2000), milliseconds(2000), milliseconds(1500)};
 }
 
+// What the client gave the operator to read, in order: CheckEmail's reasons for refusing.
+class RecordingRefusals final : public client::RefusalNotice {
+public:
+    void showRefusal(std::u16string_view reason) override { shown.emplace_back(reason); }
+
+    std::vector<std::u16string> shown;
+};
+
 class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override { startSandbox({}); }
+
+    // Where the fixture's client shows its refusals.
+    virtual client::RefusalNotice& refusalNotice() { return refusals; }
 
     // Restarts the sandbox with these options (TLS, for instance) and makes a new client for it.
     void startSandbox(sandbox::Options options, client::ClientSettings settings = {})
@@ -51,7 +62,7 @@ protected:
         settings.serverBase = u16(server->serverUrl());
         settings.localBase = u16(server->localUrl());
         settings.timeouts = shortTimeouts();
-        client = std::make_unique<client::Client>(std::move(settings), dialogs);
+        client = std::make_unique<client::Client>(std::move(settings), refusalNotice());
     }
 
     void setScenario(const std::function<void(sandbox::Scenario&)>& change)
@@ -66,7 +77,7 @@ protected:
     const sandbox::School school = sandbox::demoSchool();
     const std::u16string token = u16(school.token);
     const std::u16string npsn = u16(school.npsn);
-    RecordingDialogs dialogs;
+    RecordingRefusals refusals;
     std::unique_ptr<sandbox::Sandbox> server;
     std::unique_ptr<client::Client> client;
 };
