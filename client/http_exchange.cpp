@@ -7,19 +7,10 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 
 namespace client {
-
-namespace {
-
-// How often a wait for work on another thread looks whether it is done: that thread cannot wake the
-// loop, and a few milliseconds late is nothing beside the work waited for.
-constexpr std::chrono::milliseconds kPollSlice{5};
-
-} // namespace
 
 std::u16string ExchangeReply::text() const
 {
@@ -92,14 +83,9 @@ bool Client::waitUntil(const std::function<bool()>& ready)
         if (m_cancelled) {
             return false;
         }
-        QEventLoop loop;
-        QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        // An event loop refuses to run once the application has been told to quit: the program is
-        // closing, as when cancelAll is called.
-        if (loop.exec() == -1) {
-            cancelAll();
-            return false;
-        }
+        // Returns after the next event, the wake-up of whatever made `ready` say yes among them: no timer
+        // ticks meanwhile.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program under Wine against the Linux sandbox on loopback: the console-mode send (the same
-# log as the Linux program's), the console launcher's exit status through cmd.exe, a non-ANSI argument
-# and UTF-8 output, the version resource and manifest, HTTPS with and without --ca-file, and the
-# installer (its pages and texts; a per-user silent install, a send with the installed program, an upgrade
+# log as the Linux program's), a send under Wine's heap checking, the console launcher's exit status
+# through cmd.exe, a non-ANSI argument and UTF-8 output, the version resource and manifest, HTTPS with and
+# without --ca-file, and the installer (its pages and texts; a per-user silent install, a send with the installed program, an upgrade
 # keeping the data, one over a running copy, a silent uninstall keeping the data, a machine-wide install).
 #   tests/windows/wine_checks.sh NATIVE_BUILD WINDOWS_BUILD
 # Needs WINEPREFIX set and its wineserver running (see .ci/run).
@@ -62,6 +62,15 @@ tr -d '\r' <"$work/windows.stdout" | diff -u "$work/linux.stdout" - || fail "the
 grep -q 'Seluruh Proses Selesai' "$work/windows.stdout" || fail "no complete send"
 cmp "$work/linux-data/data.json" "$work/windows-data/data.json" || fail "the credentials files differ"
 pass "send complete, exit 0, $(wc -l <"$work/linux.stdout") log lines as on Linux, same data.json"
+
+echo "-- a send under Wine's heap checking: no block freed twice or after its end"
+# Wine then fills freed memory and says on stderr when a pointer given back is no block it handed out, as
+# when a destructor runs on memory already released (MinGW-w64 does that to the thread_local objects of a
+# thread that ends: each table is read on one).
+run heap env WINEDEBUG=warn+heap wine "$program" $(send_options demo) --data-dir "$(winpath "$work/windows-data")"
+[ "$status" -eq 0 ] || { cat "$work/heap.stderr" >&2; fail "the send under heap checking ended with $status"; }
+! grep 'warn:heap' "$work/heap.stderr" || fail "Wine's heap checking found blocks given back wrongly"
+pass "send of $(grep -c 'Kirim Data Sukses' "$work/heap.stdout") tables under heap checking, nothing given back wrongly"
 
 echo "-- the console launcher through cmd.exe: output there and the exit status to the caller"
 # Nothing listens on port 9 of loopback: the startup check fails, exit status 2.
