@@ -2,8 +2,9 @@
 # The Windows program under Wine against the Linux sandbox on loopback: the console-mode send (the same
 # log as the Linux program's), a send under Wine's heap checking, the console launcher's exit status
 # through cmd.exe, a non-ANSI argument and UTF-8 output, the version resource and manifest, HTTPS with and
-# without --ca-file, and the installer (its pages and texts; a per-user silent install, a send with the installed program, an upgrade
-# keeping the data, one over a running copy, a silent uninstall keeping the data, a machine-wide install).
+# without --ca-file, and the installer (its pages and texts; a per-user silent install, a send with the
+# installed program, an upgrade keeping the data, one over a running copy, a silent uninstall keeping the
+# data, a machine-wide install).
 #   tests/windows/wine_checks.sh NATIVE_BUILD WINDOWS_BUILD
 # Needs WINEPREFIX set and its wineserver running (see .ci/run).
 set -euo pipefail
