@@ -53,8 +53,10 @@ run() {
 
 echo "-- console-mode send: the Windows program gives the Linux program's log"
 start_sandbox demo
+# The Linux program sends to a sandbox of its own, so that both are the day's first send there.
+start_sandbox linux-demo
 mkdir -p "$work/linux-data" "$work/windows-data"
-run linux "$native/app/murenta-tervalis-helper" $(send_options demo) --data-dir "$work/linux-data"
+run linux "$native/app/murenta-tervalis-helper" $(send_options linux-demo) --data-dir "$work/linux-data"
 [ "$status" -eq 0 ] || fail "the Linux program's send ended with $status"
 run windows wine "$program" $(send_options demo) --data-dir "$(winpath "$work/windows-data")"
 [ "$status" -eq 0 ] || { cat "$work/windows.stderr" >&2; fail "the Windows program's send ended with $status"; }
