@@ -390,3 +390,54 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
     QFont huge = app::uiFont(40, true);
     EXPECT_EQ(app::fittedFont(huge, QStringLiteral("MURENTA TERVALIS HELPER"), 20).pointSizeF(), 8.0);
 }
+
+namespace {
+
+// The send control as it was built before it became a button: a panel filled in one colour and, on its
+// middle strip, a bold white caption label (drawn the platform's disabled way when disabled). Drawn
+// here with the same fonts as the window, so the comparison holds with whichever family the machine has.
+QImage formerSendControl(const QString& caption, bool enabled, const QColor& fill)
+{
+    QWidget panel;
+    panel.resize(267, 33);
+    QPalette panelPalette = panel.palette();
+    panelPalette.setColor(QPalette::Window, fill);
+    panel.setPalette(panelPalette);
+    panel.setAutoFillBackground(true);
+    QLabel label(&panel);
+    label.setGeometry(0, 7, 267, 20);
+    label.setFont(app::fittedFont(app::uiFont(11.25, true), caption, label.width()));
+    label.setText(caption);
+    label.setAlignment(Qt::AlignCenter);
+    QPalette labelPalette = label.palette();
+    labelPalette.setColor(QPalette::Active, QPalette::WindowText, Qt::white);
+    labelPalette.setColor(QPalette::Inactive, QPalette::WindowText, Qt::white);
+    label.setPalette(labelPalette);
+    label.setEnabled(enabled);
+    return panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST_F(Form1Test, sendControl_looksAsBeforeInEveryState)
+{
+    form.showAndPaint();
+    struct Case {
+        const char* state;
+        const char16_t* caption;
+        bool enabled;
+        workflow::Color fill;
+    };
+    for (const Case& c : {Case{"enabled", u"Kirim Data", true, workflow::ColorButton},
+                          Case{"greyed", u"Kirim Data", false, workflow::ColorButton},
+                          Case{"busy", u"Memproses...", false, workflow::ColorWaiting}}) {
+        form.setSendCaption(c.caption);
+        form.setSendEnabled(c.enabled);
+        form.setSendPanelColor(c.fill);
+        const QImage shown = control("picBtnSync")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage expected =
+            formerSendControl(QString::fromStdU16String(c.caption), c.enabled,
+                              QColor(workflow::redOf(c.fill), workflow::greenOf(c.fill), workflow::blueOf(c.fill)));
+        EXPECT_EQ(shown, expected) << c.state;
+    }
+}
