@@ -32,6 +32,12 @@ std::vector<std::u16string> splitNames(std::u16string_view text)
     }
 }
 
+// A first start, or a box emptied: the invitation to send says what is still missing.
+bool anyBoxEmpty(const Credentials& boxes)
+{
+    return boxes.token.empty() || boxes.npsn.empty() || boxes.email.empty();
+}
+
 } // namespace
 
 CheckOutcome StartupCheck::CheckVersion()
@@ -51,7 +57,9 @@ CheckOutcome StartupCheck::CheckVersion()
     m_state.EndpointList = splitNames(json::GetJsonField(endpointReply, u"msg"));
     m_view.appendLog(u"[v] Versi Aplikasi Terbaru");
     m_view.appendLog(kRuleLine);
-    m_view.appendLog(u"[i] Silahkan Kirim Data !");
+    m_view.appendLog(anyBoxEmpty(m_view.credentials())
+                         ? u"[i] Lengkapi Token, NPSN dan Username, lalu tekan Kirim Data."
+                         : u"[i] Silahkan Kirim Data !");
     m_view.ScrollLog();
     m_view.setSendEnabled(true);
     m_view.SetStatus(u"SIAP", ColorReady);
