@@ -1,8 +1,11 @@
 #include "app/form_controls.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyleOption>
 
 namespace app {
 
@@ -38,54 +41,111 @@ QFont fittedFont(const QFont& font, const QString& text, int width)
     while (!fitsAtEveryScale(fitted, text, width) && fitted.pointSizeF() - 0.25 >= kSmallestPointSize) {
         fitted.setPointSizeF(fitted.pointSizeF() - 0.25);
     }
+    for (int spacing = 99; !fitsAtEveryScale(fitted, text, width) && spacing >= kTightestLetterSpacing; --spacing) {
+        fitted.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    }
     return fitted;
 }
 
-namespace {
-
-bool releasedInside(const QWidget& widget, const QMouseEvent& event)
+QRect ownedDevicePixels(const QRectF& deviceEdges)
 {
-    return event.button() == Qt::LeftButton && widget.rect().contains(event.position().toPoint());
+    const int left = qRound(deviceEdges.left());
+    const int top = qRound(deviceEdges.top());
+    return {left, top, qRound(deviceEdges.right()) - left, qRound(deviceEdges.bottom()) - top};
 }
 
-} // namespace
-
-void ClickableLabel::mousePressEvent(QMouseEvent* event)
+SendButton::SendButton(QWidget* parent) : QPushButton(parent)
 {
-    event->accept(); // so that the release comes here too
+    setFocusPolicy(Qt::TabFocus);
+    // Enter presses it while it has the focus; in the window it stands for the default action too.
+    setDefault(true);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (m_releasedOnPanel) {
+            emit panelClicked();
+        } else {
+            emit captionClicked();
+        }
+    });
 }
 
-void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (releasedInside(*this, *event)) {
-        emit clicked();
-    }
-}
-
-ClickablePanel::ClickablePanel(QWidget* parent) : QWidget(parent) {}
-
-void ClickablePanel::setFill(const QColor& color)
+void SendButton::setFill(const QColor& color)
 {
     m_fill = color;
     update();
 }
 
-void ClickablePanel::paintEvent(QPaintEvent*)
+void SendButton::setCaptionRect(const QRect& rect)
+{
+    m_captionRect = rect;
+    update();
+}
+
+bool SendButton::hitButton(const QPoint& position) const
+{
+    return rect().contains(position); // the whole panel, whatever margins the style gives a push button
+}
+
+void SendButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_releasedOnPanel = !m_captionRect.contains(event->position().toPoint());
+    QPushButton::mouseReleaseEvent(event);
+    m_releasedOnPanel = false;
+}
+
+void SendButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_fill);
-}
-
-void ClickablePanel::mousePressEvent(QMouseEvent* event)
-{
-    event->accept();
-}
-
-void ClickablePanel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (releasedInside(*this, *event)) {
-        emit clicked();
+    // The caption as a label draws its text, so that it looks the same in every state.
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawItemText(&painter, m_captionRect, Qt::AlignCenter | Qt::TextForceLeftToRight, option.palette,
+                          isEnabled(), text(), QPalette::WindowText);
+    if (hasFocus()) {
+        QPen ring(focusRingColor(), kFocusRingWidth);
+        ring.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(ring);
+        const double middle = kFocusRingWidth * 1.5; // the ring's middle line, one ring width inside the edge
+        painter.drawRect(QRectF(rect()).adjusted(middle, middle, -middle, -middle));
     }
+}
+
+FramedList::FramedList(const QColor& frameColor, QWidget* parent) : QListWidget(parent), m_frameColor(frameColor) {}
+
+// The list's own painting, beneath its lines and scroll bars: the style's frame is replaced, not drawn.
+bool FramedList::event(QEvent* event)
+{
+    if (event->type() != QEvent::Paint) {
+        return QListWidget::event(event);
+    }
+    QPainter painter(this);
+    const QTransform toDevice = painter.deviceTransform();
+    const QRect owned = ownedDevicePixels(toDevice.mapRect(QRectF(rect())));
+    const QTransform toLogical = toDevice.inverted();
+    const auto fillDevicePixels = [&](const QRect& pixels, const QBrush& brush) {
+        painter.fillRect(toLogical.mapRect(QRectF(pixels)), brush);
+    };
+    fillDevicePixels(owned, palette().base());
+    paintScrollBarCorner(painter);
+    for (const QRect& side :
+         {QRect(owned.left(), owned.top(), owned.width(), 1), QRect(owned.left(), owned.bottom(), owned.width(), 1),
+          QRect(owned.left(), owned.top(), 1, owned.height()), QRect(owned.right(), owned.top(), 1, owned.height())}) {
+        fillDevicePixels(side, m_frameColor);
+    }
+    return true;
+}
+
+void FramedList::paintScrollBarCorner(QPainter& painter)
+{
+    const QWidget* across = horizontalScrollBar()->parentWidget();
+    const QWidget* down = verticalScrollBar()->parentWidget();
+    if (!across->isVisibleTo(this) || !down->isVisibleTo(this)) {
+        return;
+    }
+    QStyleOption option;
+    option.initFrom(this);
+    option.rect = QRect(QPoint(down->x(), across->y()), QPoint(down->geometry().right(), across->geometry().bottom()));
+    style()->drawPrimitive(QStyle::PE_PanelScrollAreaCorner, &option, &painter, this);
 }
 
 void RoundedFrame::paintEvent(QPaintEvent*)

@@ -5,6 +5,7 @@
 #include "app/form_controls.h"
 #include "json/utf8.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +25,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace testing_support;
 
@@ -50,6 +54,9 @@ protected:
 
     QColor textColor(const char* name) { return control(name)->palette().color(QPalette::WindowText); }
 
+    // The send button: the panel picBtnSync with its caption BtSync drawn on it.
+    app::SendButton* sendButton() { return control<app::SendButton>("picBtnSync"); }
+
     RecordingDialogs dialogs;
     RecordingBrowser browser;
     app::Form1 form{&dialogs, &browser};
@@ -66,17 +73,17 @@ TEST_F(Form1Test, atStart_controlsHaveTheirPlacesTextsAndColours)
         const char* name;
         QRect geometry; // pixels: twips / 15
     };
-    for (const Case& c :
-         {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}}, Case{"txtNPSN", {27, 192, 253, 17}},
-          Case{"user_OPS", {27, 245, 253, 17}}, Case{"picBtnSync", {20, 293, 267, 33}}, Case{"BtSync", {0, 7, 267, 20}},
-          Case{"lblMainStatus", {313, 80, 300, 20}}, Case{"List1", {313, 131, 293, 197}},
-          Case{"Label6", {560, 339, 57, 20}}}) {
+    for (const Case& c : {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}},
+                          Case{"txtNPSN", {27, 192, 253, 17}}, Case{"user_OPS", {27, 245, 253, 17}},
+                          Case{"picBtnSync", {20, 293, 267, 33}}, Case{"lblMainStatus", {313, 80, 300, 20}},
+                          Case{"List1", {313, 131, 293, 197}}, Case{"Label6", {560, 339, 57, 20}}}) {
         EXPECT_EQ(control(c.name)->geometry(), c.geometry) << c.name;
     }
+    EXPECT_EQ(sendButton()->captionRect(), QRect(0, 7, 267, 20)); // BtSync
     EXPECT_EQ(control<QLabel>("lblMainStatus")->text(), QStringLiteral("Status: MENUNGGU..."));
     EXPECT_EQ(textColor("lblMainStatus"), QColor(128, 128, 128));
-    EXPECT_EQ(control<QLabel>("BtSync")->text(), QStringLiteral("Kirim Data"));
-    EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(32, 96, 208));
+    EXPECT_EQ(sendButton()->text(), QStringLiteral("Kirim Data"));
+    EXPECT_EQ(sendButton()->fill(), QColor(32, 96, 208));
     EXPECT_EQ(control<QLabel>("Label6")->text(), QStringLiteral("Versi 1.0"));
     EXPECT_EQ(control<QListWidget>("List1")->count(), 0);
     EXPECT_FALSE(control<QLineEdit>("txtToken")->hasFrame());
@@ -135,14 +142,14 @@ TEST_F(Form1Test, clicks_reachTheWorkflowOnlyFromEnabledLabel)
     QObject::connect(&form, &app::Form1::sendLabelClicked, [&] { ++labelClicks; });
     QObject::connect(&form, &app::Form1::sendPanelClicked, [&] { ++panelClicks; });
     form.showAndPaint();
-    auto* label = control("BtSync");
-    auto* panel = control("picBtnSync");
-    QTest::mouseClick(label, Qt::LeftButton);
+    auto* panel = sendButton();
+    const QPoint label = panel->captionRect().center();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, label);
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(5, 2)); // the bare strip above the label
     EXPECT_EQ(labelClicks, 1);
     EXPECT_EQ(panelClicks, 1);
     form.setSendEnabled(false);
-    QTest::mouseClick(label, Qt::LeftButton);
+    QTest::mouseClick(panel, Qt::LeftButton, {}, label);
     EXPECT_EQ(labelClicks, 1); // a disabled label raises no click of its own
     EXPECT_FALSE(form.isSendEnabled());
 }
@@ -154,8 +161,8 @@ TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
     EXPECT_EQ(form.credentials(), c);
     form.setSendCaption(u"Memproses...");
     form.setSendPanelColor(workflow::ColorWaiting);
-    EXPECT_EQ(control<QLabel>("BtSync")->text(), QStringLiteral("Memproses..."));
-    EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(128, 128, 128));
+    EXPECT_EQ(sendButton()->text(), QStringLiteral("Memproses..."));
+    EXPECT_EQ(sendButton()->fill(), QColor(128, 128, 128));
 }
 
 TEST_F(Form1Test, pageTheBrowserCannotOpen_showsItsAddress)
@@ -202,8 +209,8 @@ int whitePixels(const QImage& image)
 TEST_F(Form1Test, disabledSendLabel_isDrawnGreyedOnTheSamePanel)
 {
     form.showAndPaint();
-    auto* label = control<QLabel>("BtSync");
-    auto* panel = control<app::ClickablePanel>("picBtnSync");
+    auto* panel = sendButton();
+    auto* label = panel; // the caption BtSync is drawn by the panel
     EXPECT_EQ(label->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::white));
     const int whiteWhenEnabled = whitePixels(panel->grab().toImage());
     EXPECT_GT(whiteWhenEnabled, 20);
@@ -318,13 +325,17 @@ TEST_F(Form1Test, saveLog_proposesADatedNameInDocumentsAndWritesUtf8WithCrLf)
 
 TEST_F(Form1Test, everyText_fitsItsControlAtEveryScaleWithoutGoingBelow8pt)
 {
-    const auto fits = [](const QLabel* label) {
-        return app::fitsAtEveryScale(label->font(), label->text(), label->width()) &&
-               label->font().pointSizeF() >= app::kSmallestPointSize;
+    const auto fitsWidth = [](const QFont& font, const QString& text, int width) {
+        return app::fitsAtEveryScale(font, text, width) && font.pointSizeF() >= app::kSmallestPointSize;
     };
-    for (const char* name : {"lblAppTitle", "lblAuth", "Label1", "Label2", "Label3", "BtSync", "Label6"}) {
+    const auto fits = [&](const QLabel* label) { return fitsWidth(label->font(), label->text(), label->width()); };
+    const auto captionFits = [&](const app::SendButton* button) {
+        return fitsWidth(button->font(), button->text(), button->captionRect().width());
+    };
+    for (const char* name : {"lblAppTitle", "lblAuth", "Label1", "Label2", "Label3", "Label6"}) {
         EXPECT_TRUE(fits(control<QLabel>(name))) << name;
     }
+    EXPECT_TRUE(captionFits(sendButton()));
     auto* status = control<QLabel>("lblMainStatus");
     const std::vector<std::u16string> statuses{u"MENUNGGU...",
                                                u"MENGHUBUNGKAN SERVER...",
@@ -347,7 +358,7 @@ TEST_F(Form1Test, everyText_fitsItsControlAtEveryScaleWithoutGoingBelow8pt)
     EXPECT_EQ(status->font().pointSizeF(), 11.25);
     for (const char16_t* caption : {u"Memproses...", u"Kirim Data"}) {
         form.setSendCaption(caption);
-        EXPECT_TRUE(fits(control<QLabel>("BtSync"))) << json::Utf16ToUtf8(caption);
+        EXPECT_TRUE(captionFits(sendButton())) << json::Utf16ToUtf8(caption);
     }
     form.setVersionText(u"Versi 2.0");
     EXPECT_TRUE(fits(control<QLabel>("Label6")));
@@ -360,6 +371,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         QString text;
         double points;
         int width; // pixels
+        bool bold = true;
     };
     const std::vector<Case> cases{
         {"title", QStringLiteral("MURENTA TERVALIS HELPER"), 15.75, 333},
@@ -367,6 +379,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         {"status", QStringLiteral("Status: SELESAI (ADA ERROR)"), 11.25, 300},
         {"version", QStringLiteral("Versi 2.0"), 9, 57},
         {"caption", QStringLiteral("Kredensial Autentikasi"), 11.25, 267},
+        {"version within the log", QStringLiteral("Versi 2.0"), 9, 46, false},
     };
     for (const QString& family : app::uiFontFamilies()) {
         if (!QFontDatabase::hasFamily(family)) {
@@ -375,7 +388,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         for (const Case& c : cases) {
             QFont font(family);
             font.setPointSizeF(c.points);
-            font.setBold(true);
+            font.setBold(c.bold);
             const QFont fitted = app::fittedFont(font, c.text, c.width);
             EXPECT_TRUE(app::fitsAtEveryScale(fitted, c.text, c.width)) << c.what << " " << family.toStdString();
             EXPECT_GE(fitted.pointSizeF(), app::kSmallestPointSize);
@@ -439,5 +452,220 @@ TEST_F(Form1Test, sendControl_looksAsBeforeInEveryState)
             formerSendControl(QString::fromStdU16String(c.caption), c.enabled,
                               QColor(workflow::redOf(c.fill), workflow::greenOf(c.fill), workflow::blueOf(c.fill)));
         EXPECT_EQ(shown, expected) << c.state;
+    }
+}
+
+TEST_F(Form1Test, sendButton_takesTheKeyboardAfterTheBoxesAndShowsARingWhileFocused)
+{
+    int presses = 0;
+    QObject::connect(&form, &app::Form1::sendLabelClicked, [&] { ++presses; });
+    form.showAndPaint();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* button = sendButton();
+    EXPECT_EQ(nextTabStop(control("user_OPS")), button);
+    EXPECT_EQ(nextTabStop(button), control("List1"));
+
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->captionRect().center());
+    EXPECT_FALSE(button->hasFocus()); // the mouse leaves the look as it was
+    for (workflow::Color fill : {workflow::ColorButton, workflow::ColorWaiting}) {
+        form.setSendPanelColor(fill);
+        control("txtToken")->setFocus();
+        const QImage plain = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(button->hasFocus());
+        const QImage ringed = button->grab().toImage();
+        // A white ring 2 pixels wide, 2 pixels inside the panel's edge; nothing else changes.
+        const QRect ringOuter = button->rect().adjusted(2, 2, -2, -2);
+        const QRect ringInner = ringOuter.adjusted(2, 2, -2, -2);
+        int unexpected = 0;
+        for (int y = 0; y < ringed.height(); ++y) {
+            for (int x = 0; x < ringed.width(); ++x) {
+                const bool onRing = ringOuter.contains(x, y) && !ringInner.contains(x, y);
+                unexpected += ringed.pixelColor(x, y) != (onRing ? QColor(Qt::white) : plain.pixelColor(x, y));
+            }
+        }
+        EXPECT_EQ(unexpected, 0) << workflow::redOf(fill);
+    }
+
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(presses, 4);      // the mouse's, then the three keys'
+    form.setSendEnabled(false); // during a run: the focus moves on, and Tab passes the button over
+    EXPECT_EQ(QApplication::focusWidget(), control("List1"));
+    control("user_OPS")->setFocus();
+    QTest::keyClick(control("user_OPS"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), control("List1"));
+}
+
+TEST_F(Form1Test, screenReader_findsEveryControlByName)
+{
+    form.SetStatus(u"SIAP", workflow::ColorReady);
+    struct Case {
+        const char* control;
+        QAccessible::Role role;
+        QString name;
+    };
+    for (const Case& c : {Case{"txtToken", QAccessible::EditableText, QStringLiteral("Token Web Service Murenta :")},
+                          Case{"txtNPSN", QAccessible::EditableText, QStringLiteral("NPSN :")},
+                          Case{"user_OPS", QAccessible::EditableText, QStringLiteral("Username OPS Murenta :")},
+                          Case{"picBtnSync", QAccessible::Button, QStringLiteral("Kirim Data")},
+                          Case{"lblMainStatus", QAccessible::StaticText, QStringLiteral("Status")},
+                          Case{"List1", QAccessible::List, QStringLiteral("Log aktivitas")}}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control(c.control));
+        ASSERT_NE(accessible, nullptr) << c.control;
+        EXPECT_EQ(accessible->role(), c.role) << c.control;
+        EXPECT_EQ(accessible->text(QAccessible::Name), c.name) << c.control;
+    }
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(sendButton());
+    EXPECT_FALSE(button->text(QAccessible::Description).isEmpty());
+    EXPECT_TRUE(button->state().defaultButton);
+    // Behind the name, the status itself.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(control("lblMainStatus"))->text(QAccessible::Description),
+              QStringLiteral("SIAP"));
+}
+
+TEST_F(Form1Test, newLogLine_becomesTheLogsDescriptionForScreenReaders)
+{
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(control("List1"));
+    for (const char16_t* line : {u"[i] Cek Email ...", u"[v] Email Valid"}) {
+        form.appendLog(line);
+        EXPECT_EQ(log->text(QAccessible::Description), QString::fromStdU16String(line));
+    }
+    form.clearLog();
+    EXPECT_TRUE(log->text(QAccessible::Description).isEmpty());
+}
+
+TEST_F(Form1Test, firstStart_boxesSayWhatToTypeAndAWrongNpsnGetsAQuietNote)
+{
+    struct Case {
+        const char* box;
+        const char* caption;
+        QString placeholder;
+    };
+    for (const Case& c : {Case{"txtToken", "Label1", QStringLiteral("Token dari menu Web Service di aplikasi Murenta")},
+                          Case{"txtNPSN", "Label2", QStringLiteral("8 angka NPSN sekolah")},
+                          Case{"user_OPS", "Label3", QStringLiteral("Email akun Operator Sekolah di Murenta")}}) {
+        EXPECT_EQ(control<QLineEdit>(c.box)->placeholderText(), c.placeholder);
+        const QString explanation = control(c.caption)->toolTip();
+        EXPECT_GT(explanation.size(), c.placeholder.size()) << c.caption; // the same, at more length
+        EXPECT_EQ(control(c.box)->accessibleDescription(), explanation);
+    }
+
+    int sends = 0;
+    QObject::connect(&form, &app::Form1::sendPanelClicked, [&] { ++sends; });
+    form.showAndPaint();
+    auto* npsn = control<QLineEdit>("txtNPSN");
+    auto* note = control<QLabel>("lblNpsnNote");
+    EXPECT_EQ(note->text(), QStringLiteral("Bukan 8 angka"));
+    EXPECT_EQ(textColor("lblNpsnNote"), QColor(255, 32, 32));
+    EXPECT_LT(note->font().pointSizeF(), npsn->font().pointSizeF());
+    for (const auto& [typed, noted] :
+         {std::pair{"", false}, std::pair{"20500123", false}, std::pair{"2050012", true}, std::pair{"205001234", true},
+          std::pair{"2050012a", true}, std::pair{" 20500123", true}}) {
+        npsn->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(note->isVisible(), noted) << typed;
+    }
+    QTest::keyClick(npsn, Qt::Key_Return); // the local service decides
+    EXPECT_EQ(sends, 1);
+}
+
+namespace {
+
+// Where a control shows at `scale`, in the window's device pixels: the whole pixels Qt gives the widget,
+// or, for a label with a text on no background of its own, where the text runs, measured as
+// fitsAtEveryScale measures it.
+QRectF deviceExtent(const QWidget* control, double scale)
+{
+    const QRectF geometry = control->geometry();
+    const QRectF owned = app::ownedDevicePixels(QRectF(geometry.topLeft() * scale, geometry.size() * scale));
+    const auto* label = qobject_cast<const QLabel*>(control);
+    if (label == nullptr || label->text().isEmpty() || label->autoFillBackground()) {
+        return owned;
+    }
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    const double width = QFontMetricsF(font).horizontalAdvance(label->text());
+    double left = geometry.left() * scale;
+    if (label->alignment() & Qt::AlignRight) {
+        left = geometry.right() * scale - width;
+    } else if (label->alignment() & Qt::AlignHCenter) {
+        left += (geometry.width() * scale - width) / 2;
+    }
+    return {left, owned.top(), width, owned.height()};
+}
+
+} // namespace
+
+TEST_F(Form1Test, everyControl_staysWholeInsideTheWindowAndClearOfTheOthersAtEveryScale)
+{
+    form.setCredentials({u"token", u"2050", u"ops@sekolah.id"}); // the NPSN's note shows too
+    form.setVersionText(u"Versi 2.0");
+    form.showAndPaint();
+    // Drawn one over the other by design: each box on its rounded frame, the progress bar on its ground.
+    const std::set<std::pair<QString, QString>> layered{
+        {QStringLiteral("shpToken"), QStringLiteral("txtToken")},
+        {QStringLiteral("shpNpsn"), QStringLiteral("txtNPSN")},
+        {QStringLiteral("shpUser"), QStringLiteral("user_OPS")},
+        {QStringLiteral("lblProgressBG"), QStringLiteral("lblProgressBar")}};
+    QList<QWidget*> controls;
+    for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible()) {
+            controls << child;
+        }
+    }
+    ASSERT_TRUE(control("lblNpsnNote")->isVisible());
+    for (double scale : app::kScaleFactors) {
+        const QRectF window(0, 0, qRound(form.width() * scale), qRound(form.height() * scale));
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            const QRectF extent = deviceExtent(controls[i], scale);
+            const QString name = controls[i]->objectName();
+            if (extent.isEmpty()) {
+                continue; // the progress bar at 0
+            }
+            // The header's fill runs past the window's right edge, as laid out.
+            if (name != QStringLiteral("picHeader")) {
+                EXPECT_TRUE(window.contains(extent)) << name.toStdString() << " at " << scale;
+            }
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                const QString other = controls[j]->objectName();
+                if (!layered.contains({name, other}) && !layered.contains({other, name})) {
+                    EXPECT_FALSE(extent.intersects(deviceExtent(controls[j], scale)))
+                        << name.toStdString() << " and " << other.toStdString() << " at " << scale;
+                }
+            }
+        }
+        EXPECT_LE(deviceExtent(control("Label6"), scale).right(), deviceExtent(control("List1"), scale).right())
+            << "the version past the log's right edge at " << scale;
+    }
+}
+
+TEST_F(Form1Test, log_keepsItsWholeFrameAtEveryScale)
+{
+    form.showAndPaint();
+    for (int i = 0; i < 40; ++i) {
+        form.appendLog(u"[i] baris"); // with a scroll bar along the right side
+    }
+    const QWidget* log = control("List1");
+    QColor frame;
+    for (double scale : app::kScaleFactors) {
+        QImage image(form.size() * scale, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
+        form.render(&image);
+        const QRect owned = app::ownedDevicePixels(QRectF(QPointF(log->pos()) * scale, QSizeF(log->size()) * scale));
+        const QPoint middle = owned.center();
+        const QPoint sides[] = {{middle.x(), owned.top()},
+                                {middle.x(), owned.bottom()},
+                                {owned.left(), middle.y()},
+                                {owned.right(), middle.y()}};
+        if (!frame.isValid()) {
+            frame = image.pixelColor(sides[0]);
+            EXPECT_NE(frame, image.pixelColor(sides[0] - QPoint(0, 1))); // not the window around it
+            EXPECT_NE(frame, QColor(Qt::white));                         // nor the log's ground
+        }
+        for (const QPoint& side : sides) {
+            EXPECT_EQ(image.pixelColor(side), frame) << "at " << scale << ", " << side.x() << "," << side.y();
+        }
     }
 }
