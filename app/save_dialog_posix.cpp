@@ -1,5 +1,6 @@
 #include "app/save_dialog.h"
 
+#include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIdentityProxyModel>
@@ -40,6 +41,7 @@ public:
         setLabelText(QFileDialog::Accept, QStringLiteral("Simpan"));
         setLabelText(QFileDialog::Reject, QStringLiteral("Batal"));
         setProxyModel(new IndonesianHeaders(this));
+        nameControlsInIndonesian();
     }
 
     void accept() override
@@ -52,6 +54,45 @@ public:
     }
 
 private:
+    // The tool buttons' tips, what screen readers say of the dialog's parts, and the file list's context
+    // menu, found by the names Qt gives them; a part a Qt version lacks is left alone.
+    void nameControlsInIndonesian()
+    {
+        struct Control {
+            const char* object;
+            const char* name;
+            const char* description;
+        };
+        static const Control controls[] = {
+            {"backButton", "Kembali", "Kembali ke folder sebelumnya"},
+            {"forwardButton", "Maju", "Maju ke folder berikutnya"},
+            {"toParentButton", "Folder Induk", "Naik ke folder induk"},
+            {"newFolderButton", "Buat Folder Baru", "Membuat folder baru di sini"},
+            {"listModeButton", "Tampilan Daftar", "Menampilkan berkas sebagai daftar"},
+            {"detailModeButton", "Tampilan Rinci", "Menampilkan berkas beserta rinciannya"},
+            {"listView", "Berkas", ""},
+            {"treeView", "Berkas", ""},
+            {"sidebar", "Tempat", "Daftar tempat dan penanda"},
+        };
+        for (const Control& control : controls) {
+            if (auto* widget = findChild<QWidget*>(QLatin1StringView(control.object))) {
+                if (!widget->toolTip().isEmpty()) {
+                    widget->setToolTip(QString::fromUtf8(control.name));
+                }
+                widget->setAccessibleName(QString::fromUtf8(control.name));
+                widget->setAccessibleDescription(QString::fromUtf8(control.description));
+            }
+        }
+        for (const auto& [object, text] :
+             {std::pair{"qt_rename_action", "&Ganti Nama"}, std::pair{"qt_delete_action", "&Hapus"},
+              std::pair{"qt_show_hidden_action", "Tampilkan berkas &tersembunyi"},
+              std::pair{"qt_new_folder_action", "Folder &Baru"}}) {
+            if (auto* action = findChild<QAction*>(QLatin1StringView(object))) {
+                action->setText(QString::fromUtf8(text));
+            }
+        }
+    }
+
     bool replaceConfirmed(const QString& path)
     {
         QMessageBox question(

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractProxyModel>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +13,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -75,6 +78,27 @@ TEST(SaveDialog, qtDialog_speaksIndonesianAndAsksBeforeReplacingAFile)
         }
         EXPECT_EQ(columns, (QStringList{QStringLiteral("Nama"), QStringLiteral("Ukuran"), QStringLiteral("Jenis"),
                                         QStringLiteral("Tanggal Diubah")}));
+        // What the pointer's tips and screen readers say of the other parts, and the file list's menu.
+        for (const auto& [object, name, tip] :
+             {std::tuple{"backButton", "Kembali", true}, std::tuple{"forwardButton", "Maju", true},
+              std::tuple{"toParentButton", "Folder Induk", true},
+              std::tuple{"newFolderButton", "Buat Folder Baru", true},
+              std::tuple{"listModeButton", "Tampilan Daftar", true},
+              std::tuple{"detailModeButton", "Tampilan Rinci", true}, std::tuple{"listView", "Berkas", false},
+              std::tuple{"sidebar", "Tempat", false}}) {
+            const auto* part = dialog->findChild<QWidget*>(QLatin1StringView(object));
+            ASSERT_NE(part, nullptr) << object;
+            EXPECT_EQ(part->accessibleName(), QLatin1StringView(name)) << object;
+            EXPECT_EQ(part->toolTip(), tip ? QLatin1StringView(name) : QLatin1StringView()) << object;
+        }
+        for (const auto& [object, text] :
+             {std::pair{"qt_rename_action", "&Ganti Nama"}, std::pair{"qt_delete_action", "&Hapus"},
+              std::pair{"qt_show_hidden_action", "Tampilkan berkas &tersembunyi"},
+              std::pair{"qt_new_folder_action", "Folder &Baru"}}) {
+            const auto* action = dialog->findChild<QAction*>(QLatin1StringView(object));
+            ASSERT_NE(action, nullptr) << object;
+            EXPECT_EQ(action->text(), QLatin1StringView(text)) << object;
+        }
         dialog->selectFile(fresh);
         pressSave(dialog);
     });
