@@ -2,10 +2,13 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOption>
+
+#include <cmath>
 
 namespace app {
 
@@ -110,16 +113,21 @@ void SendButton::paintEvent(QPaintEvent*)
     }
 }
 
-FramedList::FramedList(const QColor& frameColor, QWidget* parent) : QListWidget(parent), m_frameColor(frameColor) {}
-
-// The list's own painting, beneath its lines and scroll bars: the style's frame is replaced, not drawn.
+// The list's own painting, beneath its lines and scroll bars: the style's frame is painted over.
 bool FramedList::event(QEvent* event)
 {
+    // The view's own handling also lays out pending lines and scroll bars before anything is painted.
+    const bool handled = QListWidget::event(event);
     if (event->type() != QEvent::Paint) {
-        return QListWidget::event(event);
+        return handled;
     }
     QPainter painter(this);
     const QTransform toDevice = painter.deviceTransform();
+    const double scale = toDevice.m11();
+    if (scale == std::round(scale)) {
+        return handled; // at a whole scale the style's frame lies on whole device pixels: it stays
+    }
+    const QList<QColor> lines = styleFrameLines();
     const QRect owned = ownedDevicePixels(toDevice.mapRect(QRectF(rect())));
     const QTransform toLogical = toDevice.inverted();
     const auto fillDevicePixels = [&](const QRect& pixels, const QBrush& brush) {
@@ -127,12 +135,33 @@ bool FramedList::event(QEvent* event)
     };
     fillDevicePixels(owned, palette().base());
     paintScrollBarCorner(painter);
-    for (const QRect& side :
-         {QRect(owned.left(), owned.top(), owned.width(), 1), QRect(owned.left(), owned.bottom(), owned.width(), 1),
-          QRect(owned.left(), owned.top(), 1, owned.height()), QRect(owned.right(), owned.top(), 1, owned.height())}) {
-        fillDevicePixels(side, m_frameColor);
+    for (qsizetype line = 0; line < lines.size(); ++line) {
+        const int inset = qRound(line * scale);
+        const int width = qRound((line + 1) * scale) - inset; // whole device pixels, as the line has at scale 1
+        const QRect ring = owned.adjusted(inset, inset, -inset, -inset);
+        for (const QRect& side : {QRect(ring.left(), ring.top(), ring.width(), width),
+                                  QRect(ring.left(), ring.bottom() + 1 - width, ring.width(), width),
+                                  QRect(ring.left(), ring.top(), width, ring.height()),
+                                  QRect(ring.right() + 1 - width, ring.top(), width, ring.height())}) {
+            fillDevicePixels(side, lines[line]);
+        }
     }
     return true;
+}
+
+QList<QColor> FramedList::styleFrameLines()
+{
+    // Only the top edge is looked at: the frame's lines keep their colour all around.
+    QImage topEdge(width(), frameWidth(), QImage::Format_RGB32);
+    topEdge.fill(palette().window().color());
+    QPainter painter(&topEdge);
+    drawFrame(&painter);
+    painter.end();
+    QList<QColor> lines;
+    for (int line = 0; line < frameWidth(); ++line) {
+        lines << topEdge.pixelColor(width() / 2, line);
+    }
+    return lines;
 }
 
 void FramedList::paintScrollBarCorner(QPainter& painter)

@@ -74,23 +74,24 @@ private:
     bool m_releasedOnPanel = false;
 };
 
-// A list whose frame, one device pixel in `frameColor`, lies on the outermost device pixels the list owns,
-// over its base colour. The style draws a frame at the list's edge in logical pixels: at fractional
-// scales that line falls partly outside those pixels, and the list's contents, rounded outwards, paint
-// over the rest.
+// A list whose frame stays whole at every scale. At whole scales it is the style's own frame. At
+// fractional ones the style would draw its lines at the list's edge in logical pixels, partly outside
+// the device pixels the list owns, and the list's contents, rounded outwards, would paint over the rest;
+// there each line of the style's frame, in the colour the style gives it, lies instead on the outermost
+// device pixels the list owns, as many whole pixels wide as the scale makes it.
 class FramedList final : public QListWidget {
     Q_OBJECT
 
 public:
-    explicit FramedList(const QColor& frameColor, QWidget* parent = nullptr);
+    using QListWidget::QListWidget;
 
 protected:
     bool event(QEvent* event) override;
 
 private:
+    // The colours of the style's frame lines, outermost first, as the style draws them at scale 1.
+    QList<QColor> styleFrameLines();
     void paintScrollBarCorner(QPainter& painter);
-
-    QColor m_frameColor;
 };
 
 // A white rounded rectangle with a light grey outline.

@@ -35,12 +35,6 @@ using platform::toU16;
 constexpr double kTwipsPerPixel = 15.0;
 constexpr int kProgressBackgroundWidth = 4400; // twips
 
-// The grey of the log's frame on the window's background, as Qt's own style drew it before.
-QColor logFrameColor()
-{
-    return {188, 188, 188};
-}
-
 int pixels(double twips)
 {
     return qRound(twips / kTwipsPerPixel);
@@ -188,7 +182,7 @@ void Form1::buildControls()
     setFill(lblProgressBar, QColor(0, 128, 255));
     lblProgressBar->raise();
 
-    List1 = new FramedList(logFrameColor(), this);
+    List1 = new FramedList(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(QStringLiteral("Log aktivitas"));
     List1->setGeometry(twipsRect(4700, 1965, 4400, 2955));
