@@ -64,6 +64,13 @@ void ConsoleView::messageBox(std::u16string_view text, std::optional<std::u16str
     writeLine(m_err, std::u16string(title.value_or(platform::kApplicationName)) + u": " + std::u16string(text));
 }
 
+bool ConsoleView::choiceBox(std::u16string_view text, std::optional<std::u16string_view> title,
+                            platform::MessageIcon icon, std::u16string_view)
+{
+    messageBox(text, title, icon);
+    return false;
+}
+
 std::u16string ConsoleView::inputBox(std::u16string_view, std::u16string_view, std::u16string_view)
 {
     return {};

@@ -3,7 +3,8 @@
 // The console mode's view: no window and no display. Log lines go to standard output, one per line in
 // UTF-8, flushed as they come (clearing the log prints nothing); status changes, message boxes and pages
 // that would open go to standard error as "Status: " + text, title + ": " + text (the application's name
-// when a box has no title) and "Buka: " + address. Input boxes answer with the empty text. Every
+// when a box has no title) and "Buka: " + address. Input boxes answer with the empty text, and a box
+// that offers a choice is printed as any other and answered OK. Every
 // printed line can also go to a log file, and a live progress line is erased before each of them.
 
 #include "platform/dialogs.h"
@@ -38,6 +39,7 @@ public:
     void setSendPanelColor(workflow::Color) override {}
     workflow::Credentials credentials() const override { return m_credentials; }
     void setCredentials(const workflow::Credentials& credentials) override { m_credentials = credentials; }
+    void setCredentialsReadOnly(bool) override {}
     void setVersionText(std::u16string_view) override {}
     void showAndPaint() override;
     void closeWindow() override { m_closed = true; }
@@ -48,6 +50,8 @@ public:
 private:
     void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
                     platform::MessageIcon icon) override;
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view choice) override;
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override;
     void writeLine(std::FILE* stream, std::u16string_view text);

@@ -8,7 +8,7 @@ int main(int argc, char** argv)
 {
     const app::ParsedOptions parsed = app::parseProgramOptions(platform::programArguments(argc, argv));
     const QString help = app::programHelp(QString::fromStdU16String(client::defaultServerBase()));
-    if (parsed.options.console || parsed.options.help || !parsed.error.isEmpty()) {
+    if (parsed.options.console || parsed.options.help || parsed.options.history || !parsed.error.isEmpty()) {
         platform::attachParentConsole();
     }
     if (!parsed.error.isEmpty()) {
@@ -18,6 +18,9 @@ int main(int argc, char** argv)
     if (parsed.options.help) {
         platform::writeText(stdout, help.toStdString());
         return 0;
+    }
+    if (parsed.options.history) {
+        return app::runHistory(argc, argv, parsed.options);
     }
     return parsed.options.console ? app::runConsole(argc, argv, parsed.options)
                                   : app::runWindow(argc, argv, parsed.options);

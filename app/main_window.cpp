@@ -2,6 +2,7 @@
 
 #include "app/desktop_browser.h"
 #include "app/form_controls.h"
+#include "app/history_dialog.h"
 #include "app/log_export.h"
 #include "app/qt_dialogs.h"
 #include "app/save_dialog.h"
@@ -12,6 +13,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -20,8 +22,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <limits>
@@ -119,6 +121,11 @@ public:
             m_dialogs.messageBox(text, title, icon);
         }
     }
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view choice) override
+    {
+        return !m_window.isClosing() && m_dialogs.choiceBox(text, title, icon, choice);
+    }
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override
     {
@@ -195,6 +202,7 @@ void Form1::buildControls()
     Label6->setObjectName(QStringLiteral("Label6"));
     setTextColor(Label6, QColor(128, 128, 128));
     setVersionText(u"Versi 1.0");
+    buildHistoryLink();
     // Named like the others, so that tests and style sheets can find every control.
     for (auto [control, name] : {std::pair<QWidget*, const char*>{lblAppTitle, "lblAppTitle"},
                                  {lblAuth, "lblAuth"},
@@ -295,6 +303,34 @@ void Form1::showNpsnNote()
     lblNpsnNote->setVisible(!npsn.isEmpty() && !eightDigits);
 }
 
+void Form1::buildHistoryLink()
+{
+    // A link rather than a button: it must not draw the eye away from the layout of the send controls.
+    btnHistory = new QPushButton(this);
+    btnHistory->setObjectName(QStringLiteral("btnHistory"));
+    btnHistory->setGeometry(twipsRect(6500, 5085, 1800, 300));
+    btnHistory->setFlat(true);
+    btnHistory->setCursor(Qt::PointingHandCursor);
+    btnHistory->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: right;"
+                                             " color: rgb(32, 96, 208); text-decoration: underline; }"
+                                             "QPushButton:focus { border: 1px dotted rgb(32, 96, 208); }"));
+    const QString text = QStringLiteral("Riwayat Kiriman");
+    btnHistory->setFont(fittedFont(uiFont(9), text, btnHistory->width() - 2));
+    btnHistory->setText(text);
+    connect(btnHistory, &QPushButton::clicked, this, &Form1::showHistory);
+}
+
+void Form1::showHistory()
+{
+    if (m_historyDialog == nullptr) {
+        m_historyDialog = new HistoryDialog(*m_dialogs, this);
+    }
+    m_historyDialog->setHistory(m_historySource ? m_historySource() : workflow::History{}, QDate::currentDate());
+    m_historyDialog->show();
+    m_historyDialog->raise();
+    m_historyDialog->activateWindow();
+}
+
 void Form1::buildLogMenu()
 {
     m_logMenu = new QMenu(List1);
@@ -337,11 +373,7 @@ void Form1::copyLogLines(bool selectedOnly)
 
 void Form1::saveLog()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(folder).isDir()) {
-        folder = QDir::homePath(); // a desktop without a documents folder
-    }
-    const QString path = m_chooseSavePath(proposedLogPath(folder, QDateTime::currentDateTime()));
+    const QString path = m_chooseSavePath(proposedLogPath(exportFolder(), QDateTime::currentDateTime()));
     if (path.isEmpty()) {
         return;
     }
@@ -434,6 +466,13 @@ void Form1::setCredentials(const workflow::Credentials& credentials)
     user_OPS->setText(toQString(credentials.email));
 }
 
+void Form1::setCredentialsReadOnly(bool readOnly)
+{
+    for (QLineEdit* box : {txtToken, txtNPSN, user_OPS}) {
+        box->setReadOnly(readOnly);
+    }
+}
+
 void Form1::setVersionText(std::u16string_view text)
 {
     // The label reaches past the log's right edge; its text ends there at the latest.
@@ -480,6 +519,9 @@ void Form1::openPage(std::u16string_view url)
 void Form1::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
+    if (m_historyDialog != nullptr) {
+        m_historyDialog->close();
+    }
     emit closing();
     event->accept();
 }

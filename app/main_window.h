@@ -1,10 +1,12 @@
 #pragma once
 
 // The program's one window, Form1: the three credential boxes, the send button, the status line, the
-// progress bar, the activity log and the version label, laid out in twips (15 twips make one pixel at
+// progress bar, the activity log and the version label, with the link to the send history beside it,
+// laid out in twips (15 twips make one pixel at
 // 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
 // send run; the window itself holds no workflow.
 
+#include "workflow/send_history.h"
 #include "workflow/sync_view.h"
 
 #include <QWidget>
@@ -16,6 +18,7 @@ class QColor;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPushButton;
 
 namespace platform {
 class Browser;
@@ -24,6 +27,7 @@ class Browser;
 namespace app {
 
 class FramedList;
+class HistoryDialog;
 class RoundedFrame;
 class SendButton;
 
@@ -51,6 +55,7 @@ public:
     void setSendPanelColor(workflow::Color color) override;
     workflow::Credentials credentials() const override;
     void setCredentials(const workflow::Credentials& credentials) override;
+    void setCredentialsReadOnly(bool readOnly) override;
     void setVersionText(std::u16string_view text) override;
     void showAndPaint() override;
     void closeWindow() override;
@@ -69,6 +74,11 @@ public:
     // The activity log's context menu: "Salin Semua" (every line to the clipboard) and "Simpan Log..."
     // (proposes log-kirim-YYYYMMDD-HHMMSS.txt in the documents folder, the home folder when there is none).
     QMenu* logMenu() const { return m_logMenu; }
+
+    // Where the link "Riwayat Kiriman" reads the send history each time it opens the history view;
+    // without one the view is empty.
+    using HistorySource = std::function<workflow::History()>;
+    void setHistorySource(HistorySource source) { m_historySource = std::move(source); }
 
 signals:
     // The send button was pressed on its caption or from the keyboard (BtSync_Click), or on the bare panel
@@ -89,11 +99,14 @@ private:
     void buildCredentialRows();
     void buildSendButton();
     void buildLogMenu();
+    void buildHistoryLink();
     void showNpsnNote();
     void showStatus(const QString& text, const QColor& color);
     void copyLogLines(bool selectedOnly);
     void saveLog();
     QStringList logLines(bool selectedOnly) const;
+    // Opens the history view (one, reread at every opening); it does not keep the window from working.
+    void showHistory();
 
     std::unique_ptr<platform::Dialogs> m_ownDialogs;
     std::unique_ptr<platform::Browser> m_ownBrowser;
@@ -104,6 +117,8 @@ private:
     bool m_shownOnce = false;
     SavePathChooser m_chooseSavePath;
     QMenu* m_logMenu = nullptr;
+    HistorySource m_historySource;
+    HistoryDialog* m_historyDialog = nullptr;
 
     // The controls keep the names the operators' manual and the layout table use.
     QWidget* picHeader = nullptr;
@@ -126,6 +141,7 @@ private:
     QLabel* lblProgressBar = nullptr;
     FramedList* List1 = nullptr;
     QLabel* Label6 = nullptr;
+    QPushButton* btnHistory = nullptr;
 };
 
 } // namespace app

@@ -6,6 +6,7 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace app {
 
@@ -29,15 +30,37 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A box with a single OK button.
+void setUpBox(QMessageBox& box, std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon)
+{
+    box.setIcon(toQtIcon(icon));
+    box.setWindowTitle(toQString(title.value_or(platform::kApplicationName)));
+    // Message texts come from servers too; they are never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(toQString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+}
+
 } // namespace
 
 void QtDialogs::messageBox(std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), toQString(title.value_or(platform::kApplicationName)), toQString(text),
-                    QMessageBox::Ok, m_parent);
-    // Message texts come from servers too; they are never read as markup.
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(m_parent);
+    setUpBox(box, text, title, icon);
     box.exec();
+}
+
+bool QtDialogs::choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, MessageIcon icon,
+                          std::u16string_view choice)
+{
+    QMessageBox box(m_parent);
+    setUpBox(box, text, title, icon);
+    const QPushButton* chosen = box.addButton(toQString(choice), QMessageBox::AcceptRole);
+    // Enter and Escape keep meaning OK, as in every other box.
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == chosen;
 }
 
 std::u16string QtDialogs::inputBox(std::u16string_view prompt, std::u16string_view title,

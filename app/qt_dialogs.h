@@ -16,6 +16,9 @@ public:
     // A box without a title of its own shows platform::kApplicationName.
     void messageBox(std::u16string_view text, std::optional<std::u16string_view> title,
                     platform::MessageIcon icon) override;
+    // OK stays the default button, and Escape presses it.
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view choice) override;
     // The entered text when OK is chosen; the empty text when the box is cancelled or closed.
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override;

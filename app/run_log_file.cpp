@@ -43,8 +43,15 @@ void RunLogFile::writeLine(std::string_view utf8)
     if (!m_file.isOpen()) {
         return;
     }
-    // One write for the whole line: another run appending to the same file cannot come in between.
-    std::string line(utf8);
+    // One write for the whole line: another run appending to the same file cannot come in between. A
+    // box's text breaks lines of its own, which end in CR LF as every other line of the file.
+    std::string line;
+    for (const char c : utf8) {
+        if (c == '\n') {
+            line += '\r';
+        }
+        line += c;
+    }
     line += "\r\n";
     if (!m_file.write(line)) {
         reportFailure();

@@ -58,27 +58,34 @@ std::u16string Client::CheckEmail(std::u16string_view npsn, std::u16string_view 
     if (reply.find(u"results") == std::u16string::npos) {
         if (reply.find(u"message") != std::u16string::npos) {
             const std::u16string message = json::GetJsonField(reply, u"message");
-            return refuse(u"Error: " + message, {.cause = Cause::ServiceMessage, .message = message});
+            return refuse(u"Error: " + message,
+                          {.cause = Cause::ServiceMessage, .status = fetched.status, .message = message});
         }
         return refuse(reply, {.cause = Cause::UnknownReply, .status = fetched.status});
     }
 
     const std::u16string_view typed = trimSpaces(userName);
     bool found = false;
+    std::optional<std::u16string> otherRole;
     if (const auto root = json::ParseJson(reply)) {
         for (const json::JsonValue& user : (*root)[u"rows"].elements()) {
             const json::JsonValue& name = user[u"username"];
+            if (!name.isString() || name.asString() != typed) {
+                continue;
+            }
             const json::JsonValue& role = user[u"peran_id_str"];
-            if (name.isString() && role.isString() && name.asString() == typed && role.asString() == kOperatorRole) {
+            if (role.isString() && role.asString() == kOperatorRole) {
                 m_operatorPassword = passwordText(user[u"password"]);
                 found = true;
+            } else if (!otherRole) {
+                otherRole = std::u16string(role.asString());
             }
         }
     }
     if (found) {
         return u"valid";
     }
-    return refuse(u"Gagal: Username Salah !!!", {.cause = Cause::UserNotFound});
+    return refuse(u"Gagal: Username Salah !!!", {.cause = Cause::UserNotFound, .otherRole = std::move(otherRole)});
 }
 
 std::u16string Client::CheckUser(std::u16string_view npsn, std::u16string_view email, std::u16string_view password)

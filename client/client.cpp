@@ -56,7 +56,10 @@ Client::Client(ClientSettings settings, RefusalNotice& refusals) : m_settings(st
     }
 }
 
-Client::~Client() = default;
+Client::~Client()
+{
+    joinTableReader();
+}
 
 std::u16string Client::serverUrl(std::u16string_view path) const
 {

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -130,6 +131,8 @@ public:
     // events from being processed however large the table; the upload body is the reply's bytes exactly,
     // whatever they are. The table's reply has no size limit; when memory runs out fetching, reading or
     // uploading it, the table fails ("gagal", or the upload's "Error: " text) and LastFailure says so.
+    // The thread that reads a reply is the client's own: the next SendTable, or the client's destruction,
+    // waits for it to end (it may still be reading when cancelAll came).
     std::u16string SendTable(std::u16string_view endpoint, std::u16string_view npsn, std::u16string_view token);
     // POST server + "/api_api/kirim_data/" + npsn + "/" + endpoint with {"data_json":<data>}, the data
     // inserted as it is; the reply unchanged.
@@ -149,6 +152,9 @@ public:
     // Why the operation run last did not succeed, as values; of cause None when it succeeded or when the
     // reply it returned says why not. Kept, like LastRowCount, until the next operation.
     const OperationFailure& LastFailure() const { return m_lastFailure; }
+    // The HTTP status of the reply the last exchange brought, 0 when it brought none: what is left to
+    // tell of a reply that gives no reason of its own (an error page).
+    int LastReplyStatus() const { return m_lastReplyStatus; }
 
     // Ends the exchange in flight at once and refuses every later one: they all give "Error: " + the
     // cancelled-request description. For closing the program mid-request.
@@ -165,14 +171,16 @@ private:
     // Only a table's fetch takes a reply of any size.
     enum class ReplySize { Limited, Unlimited };
 
-    // Runs one request. Each exchange clears LastFailure first and keeps its own failure there.
+    // Runs one request. Each exchange clears LastFailure first and keeps its own failure there, and its
+    // reply's status as LastReplyStatus.
     ExchangeReply exchange(std::u16string_view method, std::u16string_view url,
                            std::optional<std::u16string_view> token, std::optional<QByteArrayList> body,
                            ReplySize size = ReplySize::Limited);
     ExchangeReply postTable(std::u16string_view endpoint, std::u16string_view npsn, QByteArray data);
-    // Processes events until `ready` says yes, as a request wait does; false when cancelAll came first
-    // (or the application is quitting, which cancels all).
+    // Processes events as they come until `ready` says yes; false when cancelAll came first. Another thread
+    // that makes `ready` say yes must then wake this thread's event dispatcher.
     bool waitUntil(const std::function<bool()>& ready);
+    void joinTableReader();
     std::u16string serverUrl(std::u16string_view path) const;
     std::u16string localUrl(std::u16string_view endpoint, std::u16string_view npsn) const;
     // The service an address belongs to, as the operator knows it.
@@ -193,6 +201,8 @@ private:
     std::u16string m_operatorPassword;
     std::int64_t m_lastRowCount = 0;
     OperationFailure m_lastFailure;
+    int m_lastReplyStatus = 0;
+    std::thread m_tableReader;
 };
 
 } // namespace client

@@ -6,6 +6,7 @@
 
 #include "platform/request_failure.h"
 
+#include <optional>
 #include <string>
 
 namespace client {
@@ -45,6 +46,9 @@ struct OperationFailure {
     ExchangeFailure exchange{};
     int status = 0;
     std::u16string message{}; // the service's own "message", empty when it gave none
+    // UserNotFound: the role ("peran_id_str") of a user of the typed name, when the list holds one with
+    // another role than a school operator's (empty when that user's role is no text).
+    std::optional<std::u16string> otherRole{};
 };
 
 } // namespace client

@@ -7,19 +7,10 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 
 namespace client {
-
-namespace {
-
-// How often a wait for work on another thread looks whether it is done: that thread cannot wake the
-// loop, and a few milliseconds late is nothing beside the work waited for.
-constexpr std::chrono::milliseconds kPollSlice{5};
-
-} // namespace
 
 std::u16string ExchangeReply::text() const
 {
@@ -37,6 +28,7 @@ ExchangeReply Client::exchange(std::u16string_view method, std::u16string_view u
                                ReplySize size)
 {
     m_lastFailure = {};
+    m_lastReplyStatus = 0;
     if (m_cancelled) {
         return failed({serviceAt(url), {.kind = platform::FailureKind::Canceled}});
     }
@@ -81,7 +73,8 @@ ExchangeReply Client::exchange(std::u16string_view method, std::u16string_view u
     if (status == platform::WaitStatus::Failed) {
         return failed({serviceAt(url), request.failure()});
     }
-    return {request.takeResponseBody(), request.responseCharset(), request.status()};
+    m_lastReplyStatus = request.status();
+    return {request.takeResponseBody(), request.responseCharset(), m_lastReplyStatus};
 }
 
 bool Client::waitUntil(const std::function<bool()>& ready)
@@ -90,14 +83,9 @@ bool Client::waitUntil(const std::function<bool()>& ready)
         if (m_cancelled) {
             return false;
         }
-        QEventLoop loop;
-        QTimer::singleShot(kPollSlice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        // An event loop refuses to run once the application has been told to quit: the program is
-        // closing, as when cancelAll is called.
-        if (loop.exec() == -1) {
-            cancelAll();
-            return false;
-        }
+        // Returns after the next event, the wake-up of whatever made `ready` say yes among them: no timer
+        // ticks meanwhile.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

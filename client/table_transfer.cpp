@@ -7,8 +7,11 @@
 
 #include "json/decimal.h"
 #include "json/json.h"
+#include "json/local_parse_errors.h"
 #include "json/root_member.h"
 #include "json/utf8.h"
+
+#include <QAbstractEventDispatcher>
 
 #include <chrono>
 #include <exception>
@@ -107,38 +110,46 @@ TableVerdict verdictOn(std::basic_string_view<Char> text, const Char* results,
 // table reply, so its reading stops there instead of building the whole tree. The table is read
 // in the bytes it came in whenever they are UTF-8; only another charset, or bytes that are not
 // well-formed, are read as decoded text. Owns everything it reads, so the UI thread may stop waiting
-// for it at any time. Never throws: what it could not do is in the results.
-void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict> verdict,
-                  std::promise<RowCount> rows) noexcept
+// for it at any time; wakes the UI thread's event dispatcher as each result is set. Never throws: what
+// it could not do is in the results.
+void examineTable(QByteArray body, QByteArray charset, std::promise<TableVerdict> verdict, std::promise<RowCount> rows,
+                  QAbstractEventDispatcher* waiting) noexcept
 {
+    // The thread ends before the program: its parses must keep no state of the thread's own.
+    json::LocalParseErrors parseErrors;
     bool judged = false;
     const auto judge = [&](TableVerdict found) {
         const bool upload = found.upload;
         verdict.set_value(std::move(found));
+        waiting->wakeUp();
         judged = true;
         return upload;
+    };
+    const auto count = [&](RowCount counted) {
+        rows.set_value(counted);
+        waiting->wakeUp();
     };
     try {
         if (isUtf8(charset) && json::isWellFormedUtf8(platform::byteView(body))) {
             const std::string_view text = platform::byteView(body);
             if (judge(verdictOn(text, "results", [&] { return json::Utf8ToUtf16(text); }))) {
-                rows.set_value(rowCount(json::RootMemberUtf8(text, u"results")));
+                count(rowCount(json::RootMemberUtf8(text, u"results")));
             }
         } else {
             std::u16string text = platform::decodeBody(body, charset);
             body = {};
             // The text is handed to GetJsonField only when nothing is uploaded, so it can be moved.
             if (judge(verdictOn(std::u16string_view(text), u"results", [&] { return std::move(text); }))) {
-                rows.set_value(rowCount(json::RootMember(text, u"results")));
+                count(rowCount(json::RootMember(text, u"results")));
             }
         }
     } catch (...) {
         // Reading a table throws only when memory runs out (an allocation, or a text longer than a string
         // can hold); everything it held is released by now.
         if (judged) {
-            rows.set_value(std::nullopt);
+            count(std::nullopt);
         } else {
-            verdict.set_value({false, {}, true});
+            judge({false, {}, true});
         }
     }
 }
@@ -173,9 +184,10 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
     std::promise<RowCount> rowsPromise;
     std::future<TableVerdict> verdict = verdictPromise.get_future();
     std::future<RowCount> rows = rowsPromise.get_future();
+    joinTableReader();
     try {
-        std::thread(examineTable, table.body, table.charset, std::move(verdictPromise), std::move(rowsPromise))
-            .detach();
+        m_tableReader = std::thread(examineTable, table.body, table.charset, std::move(verdictPromise),
+                                    std::move(rowsPromise), QAbstractEventDispatcher::instance());
     } catch (const std::exception&) {
         // No thread starts when memory (or the system's threads) ran out.
         return outOfMemory();
@@ -204,6 +216,13 @@ std::u16string Client::SendTable(std::u16string_view endpoint, std::u16string_vi
         return u"sukses";
     }
     return reply;
+}
+
+void Client::joinTableReader()
+{
+    if (m_tableReader.joinable()) {
+        m_tableReader.join();
+    }
 }
 
 std::u16string Client::outOfMemory()

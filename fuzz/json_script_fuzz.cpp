@@ -22,6 +22,12 @@ public:
         lastTitle = title.value_or(u"(none)");
         lastIcon = icon;
     }
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view) override
+    {
+        messageBox(text, title, icon);
+        return false;
+    }
     std::u16string inputBox(std::u16string_view, std::u16string_view, std::u16string_view defaultText) override
     {
         return std::u16string(defaultText);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Internal to the json library: the parser's module state, one per thread (the program parses on its
-// one user-interface thread; tests and servers may parse on others).
+// Internal to the json library: the parser's module state, one per thread, or one per LocalParseErrors
+// on a thread that ends before the program (see json/local_parse_errors.h).
 
 #include <cstddef>
 #include <optional>

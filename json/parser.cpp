@@ -1,15 +1,29 @@
 #include "json/json.h"
 #include "json/lenient_reader.h"
+#include "json/local_parse_errors.h"
 #include "json/plain_reader.h"
 #include "json/readers.h"
 
 #include <limits>
+#include <utility>
 
 namespace json {
 namespace detail {
 
+namespace {
+
+// The state of the innermost LocalParseErrors of this thread. A plain pointer: nothing to destroy when
+// the thread ends.
+thread_local ParseErrorState* t_localState = nullptr;
+
+} // namespace
+
 ParseErrorState& parseErrorState() noexcept
 {
+    if (t_localState != nullptr) {
+        return *t_localState;
+    }
+    // Made on the thread's first parse outside a LocalParseErrors, destroyed when the thread ends.
     thread_local ParseErrorState state;
     return state;
 }
@@ -150,6 +164,13 @@ std::optional<JsonValue> ParseJsonUtf8(std::string_view bytes)
     }
     detail::Utf8Source source(bytes);
     return detail::parseRoot(source);
+}
+
+LocalParseErrors::LocalParseErrors() noexcept : m_outer(std::exchange(detail::t_localState, &m_state)) {}
+
+LocalParseErrors::~LocalParseErrors()
+{
+    detail::t_localState = m_outer;
 }
 
 std::u16string LastParseErrors()

@@ -4,6 +4,7 @@
 #include "sandbox/sandbox_state.h"
 
 #include "json/json.h"
+#include "json/local_parse_errors.h"
 #include "json/utf8.h"
 
 #include <algorithm>
@@ -45,6 +46,7 @@ std::string login(Sandbox::State& state, const Scenario& s, const std::string& b
     if (s.refuseLogin) {
         return verdict(false, "Login ditolak oleh server");
     }
+    json::LocalParseErrors parseErrors;
     const auto root = json::ParseJsonUtf8(body);
     if (!root || !root->isObject()) {
         return verdict(false, "Permintaan login tidak terbaca");
@@ -164,6 +166,8 @@ std::string today()
 
 std::optional<long long> rowCountOf(std::string_view table)
 {
+    // Requests are served on threads that end before the program.
+    json::LocalParseErrors parseErrors;
     const auto root = json::ParseJsonUtf8(table);
     const json::JsonValue* results = root ? root->find(u"results") : nullptr;
     if (!results) {

@@ -7,7 +7,7 @@
 namespace workflow {
 
 CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& state, const QString& dataDir,
-                       const std::optional<Credentials>& given)
+                       const std::optional<Credentials>& given, const RetryPolicy& retry)
 {
     view.setSendEnabled(false);
     LoadConfig(view, dataDir);
@@ -19,7 +19,7 @@ CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& stat
     view.appendLog(u"[i] Cek Versi Aplikasi ...");
     view.setVersionText(std::u16string(u"Versi ") + std::u16string(AppVersion));
     view.showAndPaint();
-    return StartupCheck(view, client, state).CheckVersion();
+    return StartupCheck(view, client, state).checkWithRetries(retry);
 }
 
 } // namespace workflow

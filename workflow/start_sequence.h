@@ -11,8 +11,8 @@ namespace workflow {
 
 // The start sequence: send button disabled, saved credentials loaded (then replaced by `given` when
 // the command line named them), status, empty bar, first log line and version label set, the window
-// shown and painted, and finally the startup check.
+// shown and painted, and finally the startup check, tried again as `retry` allows.
 CheckOutcome Form_Load(SyncView& view, client::Client& client, WindowState& state, const QString& dataDir,
-                       const std::optional<Credentials>& given = std::nullopt);
+                       const std::optional<Credentials>& given = std::nullopt, const RetryPolicy& retry = {});
 
 } // namespace workflow

@@ -40,6 +40,8 @@ public:
     // The three credential boxes, read afresh at every use.
     virtual Credentials credentials() const = 0;
     virtual void setCredentials(const Credentials& credentials) = 0;
+    // Read-only boxes keep what a run saved and sends from being changed under it.
+    virtual void setCredentialsReadOnly(bool readOnly) = 0;
 
     // "Versi " + the version.
     virtual void setVersionText(std::u16string_view text) = 0;

@@ -5,13 +5,18 @@
 
 #include "app/front_ends.h"
 #include "app/main_window.h"
+#include "client/failure_description.h"
+#include "platform/single_window_lock.h"
+#include "workflow/send_history.h"
 #include "workflow/start_sequence.h"
 #include "workflow/sync_run.h"
 
 #include "mth_version.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -124,6 +129,36 @@ TEST_F(WindowClosingTest, closedDuringStartupCheck_endsAtOnceWithoutBoxOrRequest
     EXPECT_TRUE(browser.opened.empty());
     EXPECT_EQ(server->requests().size(), 1u);
     setScenario([](sandbox::Scenario&) {}); // releases the held request
+}
+
+// The window waits 15 s before trying the check again: the panel starts no run meanwhile, and closing
+// the window ends the wait at once, with no further attempt.
+TEST_F(WindowClosingTest, closedDuringARetryWait_endsItWithoutAnotherAttempt)
+{
+    setScenario([](sandbox::Scenario& s) {
+        s.faultPath = "/api_api/ambil_seting/versi";
+        s.error500 = true;
+    });
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    std::optional<workflow::RunOutcome> panelClick;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&] {
+        if (list->count() > 0 && list->item(list->count() - 1)->text().startsWith(QStringLiteral("[i] Mencoba lagi"))) {
+            poll->stop();
+            panelClick = run->picBtnSync_Click();
+            window.close();
+        }
+    });
+    poll->start(5);
+    EXPECT_EQ(workflow::Form_Load(window, *client, state, dataDir.path(), std::nullopt,
+                                  workflow::RetryPolicy{.retries = std::nullopt}),
+              workflow::CheckOutcome::Unreachable);
+    EXPECT_EQ(panelClick, workflow::RunOutcome::Ignored);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), QStringLiteral("[i] Mencoba lagi dalam 15 detik ..."));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblMainStatus"))->text(),
+              QStringLiteral("Status: GAGAL TERHUBUNG"));
+    EXPECT_EQ(server->requests().size(), 1u);
+    EXPECT_TRUE(windowDialogs.shown.empty());
 }
 
 TEST_F(WindowClosingTest, closedDuringSendRun_stopsTheRunAndMakesNoFurtherRequest)
@@ -308,6 +343,30 @@ protected:
     }
 };
 
+// Whether `lines` are `a` and `b` interleaved, each in its own order.
+bool interleaves(const QStringList& lines, const QStringList& a, const QStringList& b)
+{
+    if (lines.size() != a.size() + b.size()) {
+        return false;
+    }
+    // reached[j]: the first i + j lines can be the first i of `a` and the first j of `b`.
+    std::vector<bool> reached(static_cast<std::size_t>(b.size()) + 1, false);
+    for (qsizetype i = 0; i <= a.size(); ++i) {
+        for (qsizetype j = 0; j <= b.size(); ++j) {
+            const auto at = static_cast<std::size_t>(j);
+            if (i == 0 && j == 0) {
+                reached[at] = true;
+                continue;
+            }
+            const QString& line = lines[i + j - 1];
+            const bool fromA = i > 0 && reached[at] && a[i - 1] == line;
+            const bool fromB = j > 0 && reached[at - 1] && b[j - 1] == line;
+            reached[at] = fromA || fromB;
+        }
+    }
+    return reached.back();
+}
+
 // One run in the log file: a first line, stdout's and stderr's lines as printed, a last line.
 void expectLoggedRun(const QStringList& logged, const ProcessResult& result, const QString& serverUrl,
                      const QString& localUrl)
@@ -324,15 +383,12 @@ void expectLoggedRun(const QStringList& logged, const ProcessResult& result, con
         QStringLiteral("^=== Selesai: kode keluar %1, durasi \\d+,\\d detik$").arg(result.exitCode));
     EXPECT_TRUE(last.match(logged.back()).hasMatch()) << logged.back().toStdString();
 
-    // Log lines open with a marker, four spaces or the rule, or are empty; status and box lines go to stderr.
-    QStringList out;
-    QStringList err;
-    for (const QString& line : logged.mid(1, logged.size() - 2)) {
-        const bool logLine = line.isEmpty() || line.startsWith(u'[') || line.startsWith(u' ') || line.startsWith(u'-');
-        (logLine ? out : err) << line;
-    }
-    EXPECT_EQ(out + QStringList{QString()}, result.out);
-    EXPECT_EQ(err + QStringList{QString()}, result.err);
+    // Every line printed on stdout and on stderr, in the order each stream printed it.
+    ASSERT_EQ(result.out.back(), QString());
+    ASSERT_EQ(result.err.back(), QString());
+    EXPECT_TRUE(interleaves(logged.mid(1, logged.size() - 2), result.out.mid(0, result.out.size() - 1),
+                            result.err.mid(0, result.err.size() - 1)))
+        << logged.join(u'\n').toStdString();
 }
 
 } // namespace
@@ -358,6 +414,7 @@ TEST_F(ConsoleModeTest, completeSend_printsLogAndExitsZero)
                                        QStringLiteral("---------------------------------------"),
                                        QStringLiteral("[i] Login Pengguna ..."),
                                        QStringLiteral("[v] Login Pengguna Sukses"),
+                                       QStringLiteral("[i] Kiriman hari ini: ke-1 dari 10"),
                                        QStringLiteral("---------------------------------------"),
                                        QStringLiteral("[>] Mengirim Data SEKOLAH ..."),
                                        QStringLiteral("    [v] Kirim Data Sukses (4 baris)"),
@@ -386,8 +443,11 @@ TEST_F(ConsoleModeTest, unreachableServer_exitsTwo)
     server->stop();
     const ProcessResult result = runConsole(arguments);
     EXPECT_EQ(result.exitCode, app::kExitUnreachable);
+    const std::u16string reason = client::describeFailure(
+        {{client::Service::RegionalServer, u16(server->serverUrl())}, {platform::FailureKind::Refused}});
     EXPECT_EQ(result.out, (QStringList{QStringLiteral("[i] Cek Versi Aplikasi ..."),
-                                       QStringLiteral("[x] Gagal Cek Versi Aplikasi !"), QString()}));
+                                       QStringLiteral("[x] Gagal Cek Versi Aplikasi !"),
+                                       QStringLiteral("    Alasan: ") + QString::fromStdU16String(reason), QString()}));
     EXPECT_TRUE(result.err.contains(QStringLiteral("Status: GAGAL TERHUBUNG")));
 }
 
@@ -399,6 +459,43 @@ TEST_F(ConsoleModeTest, outOfDateAndStoppedRuns_haveTheirExitCodes)
     // No credentials at all: the e-mail check refuses.
     EXPECT_EQ(runConsole(serverArguments()).exitCode, app::kExitStopped);
     EXPECT_EQ(runConsole({QStringLiteral("--bogus")}).exitCode, app::kExitUsage);
+}
+
+// --tables takes endpoint names and display names in any letter case, and refuses a name the server
+// does not list once the startup check has the list.
+TEST_F(ConsoleModeTest, tables_sendOnlyTheNamedOnesOrRefuseAnUnknownName)
+{
+    struct Case {
+        const char* tables;
+        int exitCode;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {"getSiswa,guru", app::kExitDone, {"getSiswa", "getGuru"}},
+        {"KELAS", app::kExitDone, {"getKelas"}},
+        {"SISWA,nilai,getNilai", app::kExitUsage, {}},
+    };
+    const std::string upload = "/api_api/kirim_data/" + school.npsn + "/";
+    for (const Case& c : cases) {
+        server->clearRequests();
+        const ProcessResult result = runConsole(serverArguments() + credentialArguments() +
+                                                QStringList{QStringLiteral("--tables"), QLatin1StringView(c.tables)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.tables;
+        std::vector<std::string> sent;
+        for (const sandbox::RecordedRequest& r : server->requests()) {
+            if (r.target.starts_with(upload)) {
+                sent.push_back(r.target.substr(upload.size()));
+            }
+        }
+        EXPECT_EQ(sent, c.sent) << c.tables;
+    }
+    const ProcessResult refused = runConsole(serverArguments() + credentialArguments() +
+                                             QStringList{QStringLiteral("--tables"), QStringLiteral("SISWA,nilai")});
+    EXPECT_TRUE(refused.err.contains(QStringLiteral(
+        "Tabel tidak dikenal: nilai. Tabel yang ada: getSekolah (SEKOLAH), getSiswa (SISWA), getGuru (GURU), "
+        "getKelas (KELAS).")))
+        << refused.err.join(u'\n').toStdString();
+    EXPECT_FALSE(refused.out.contains(QStringLiteral("[i] Cek Email ...")));
 }
 
 TEST_F(ConsoleModeTest, logFile_appendsEachRunBetweenAFirstAndALastLine)
@@ -487,4 +584,125 @@ TEST_F(ConsoleModeTest, refusedArgument_endsWithStatusOneInBothModesBeforeAnyReq
     }
     EXPECT_TRUE(server->requests().empty());
     EXPECT_FALSE(QFileInfo::exists(logPath));
+}
+
+namespace {
+
+// The program's window as a process: drawn offscreen on Linux, and under Wine on Windows' own platform,
+// which needs no display there. Killed at the end when it is still open.
+class WindowProcess {
+public:
+    explicit WindowProcess(const QStringList& arguments)
+    {
+        QProcessEnvironment environment = withoutDisplay();
+#ifndef Q_OS_WIN
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+#endif
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(MTH_PROGRAM), arguments);
+    }
+    ~WindowProcess()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    QProcess process;
+};
+
+// Whichever of the two ends first (nullptr when neither has within a minute).
+QProcess* firstToEnd(QProcess& a, QProcess& b)
+{
+    const QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        for (QProcess* process : {&a, &b}) {
+            if (process->waitForFinished(50) || process->state() == QProcess::NotRunning) {
+                return process;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Two window starts at once for one data folder: one keeps its window, the other hands over to it and ends
+// with 0; a console run goes on beside the window. A killed window leaves its lock, which the next
+// starts take over.
+TEST_F(ConsoleModeTest, windowStartsForOneDataFolder_oneKeepsTheWindow)
+{
+    const QString lockFile = platform::SingleWindowLock::lockFilePath(dataDir.path());
+    for (const char* round : {"first starts", "starts after the window was killed"}) {
+        WindowProcess a(serverArguments());
+        WindowProcess b(serverArguments());
+        QProcess* handedOver = firstToEnd(a.process, b.process);
+        ASSERT_NE(handedOver, nullptr) << round;
+        EXPECT_EQ(handedOver->exitStatus(), QProcess::NormalExit) << round;
+        EXPECT_EQ(handedOver->exitCode(), 0) << round;
+        QProcess& window = handedOver == &a.process ? b.process : a.process;
+        // Its start may not have been noticed yet: the test runs no event loop.
+        window.waitForStarted();
+        EXPECT_EQ(window.state(), QProcess::Running) << round;
+        EXPECT_EQ(runConsole({QStringLiteral("--server"), QStringLiteral("http://127.0.0.1:9"),
+                              QStringLiteral("--data-dir"), dataDir.path()})
+                      .exitCode,
+                  app::kExitUnreachable)
+            << round;
+        window.kill();
+        window.waitForFinished();
+        EXPECT_TRUE(QFileInfo::exists(lockFile)) << round;
+    }
+}
+
+TEST(SingleWindow, laterStart_bringsTheMinimisedWindowBack)
+{
+    QTemporaryDir dataDir;
+    platform::SingleWindowLock lock(dataDir.path());
+    ASSERT_EQ(lock.claim(), platform::SingleWindowLock::Claim::Owner);
+    QWidget window;
+    app::bringToFrontOnRequest(window, lock);
+    window.showMinimized();
+    ASSERT_TRUE(window.isMinimized());
+
+    QEventLoop loop;
+    QObject::connect(&lock, &platform::SingleWindowLock::showRequested, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    EXPECT_EQ(platform::SingleWindowLock(dataDir.path()).claim(), platform::SingleWindowLock::Claim::HandedOver);
+    loop.exec();
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
+}
+
+// --history reads the runs the history keeps, the newest first, and asks no server anything.
+TEST_F(ConsoleModeTest, history_printsTheNewestRunsFirstWithoutContactingAnyServer)
+{
+    workflow::SendHistory history(dataDir.path(), workflow::RunMode::Console);
+    RecordingDialogs noDialogs;
+    RecordingView quiet(noDialogs);
+    for (int i = 0; i < 12; ++i) {
+        const QDateTime start(QDate(2024, 5, 14), QTime(8 + i, 5));
+        history.keep({.start = start,
+                      .end = start.addSecs(40),
+                      .status = i % 2 ? u"SELESAI!" : u"GAGAL TERHUBUNG",
+                      .tables = {{u"SEKOLAH", 3, i % 2 == 1, i % 2 == 1, u""}, {u"SISWA", 0, false, false, u""}}},
+                     quiet);
+    }
+    QFile file(workflow::historyFilePath(dataDir.path()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("terpotong");
+    file.close();
+
+    const QByteArray dir = dataDir.path().toUtf8();
+    const ProcessResult two = runWithBytes({"--history", "2", "--data-dir", dir});
+    EXPECT_EQ(two.exitCode, 0);
+    EXPECT_EQ(two.out,
+              (QStringList{QStringLiteral("2024-05-14 19:05  SELESAI!             1/2 tabel  konsol"),
+                           QStringLiteral("2024-05-14 18:05  GAGAL TERHUBUNG      0/2 tabel  konsol"), QString()}));
+    EXPECT_EQ(two.err, (QStringList{QStringLiteral("[!] 1 baris riwayat tidak terbaca dan dilewati"), QString()}));
+
+    const ProcessResult byDefault = runWithBytes({"--data-dir=" + dir, "--history"});
+    EXPECT_EQ(byDefault.exitCode, 0);
+    ASSERT_EQ(byDefault.out.size(), 11); // ten runs and the end of the last line
+    EXPECT_TRUE(byDefault.out[9].startsWith(QStringLiteral("2024-05-14 10:05  ")));
+    EXPECT_TRUE(server->requests().empty());
 }

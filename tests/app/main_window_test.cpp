@@ -3,6 +3,7 @@
 #include "recording_dialogs.h"
 
 #include "app/form_controls.h"
+#include "app/history_dialog.h"
 #include "json/utf8.h"
 
 #include <QAccessible>
@@ -18,11 +19,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +167,24 @@ TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
     form.setSendPanelColor(workflow::ColorWaiting);
     EXPECT_EQ(sendButton()->text(), QStringLiteral("Memproses..."));
     EXPECT_EQ(sendButton()->fill(), QColor(128, 128, 128));
+}
+
+TEST_F(Form1Test, readOnlyCredentialBoxes_refuseTypingUntilEditableAgain)
+{
+    form.showAndPaint();
+    form.setCredentials({u"t", u"n", u"u"});
+    for (const bool readOnly : {true, false}) {
+        form.setCredentialsReadOnly(readOnly);
+        for (const char* name : {"txtToken", "txtNPSN", "user_OPS"}) {
+            auto* box = control<QLineEdit>(name);
+            box->setFocus();
+            box->end(false);
+            QTest::keyClicks(box, QStringLiteral("x"));
+        }
+        const workflow::Credentials typed =
+            readOnly ? workflow::Credentials{u"t", u"n", u"u"} : workflow::Credentials{u"tx", u"nx", u"ux"};
+        EXPECT_EQ(form.credentials(), typed);
+    }
 }
 
 TEST_F(Form1Test, pageTheBrowserCannotOpen_showsItsAddress)
@@ -693,4 +714,41 @@ TEST_F(Form1Test, log_keepsItsWholeFrameAtFractionalScales)
             EXPECT_EQ(image.pixelColor(side), frame) << "at " << scale << ", " << side.x() << "," << side.y();
         }
     }
+}
+
+// The link to the send history sits beside the version label, inside the window, over no other control,
+// and its text fits at every scale; each click opens the one history view with the history read anew.
+TEST_F(Form1Test, historyLink_opensTheHistoryViewReadAnewEachTime)
+{
+    auto* link = control<QPushButton>("btnHistory");
+    EXPECT_EQ(link->text(), QStringLiteral("Riwayat Kiriman"));
+    EXPECT_TRUE(form.rect().contains(link->geometry()));
+    for (const QWidget* other : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (other != link && !other->isWindow()) {
+            EXPECT_FALSE(other->geometry().intersects(link->geometry())) << other->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(app::fitsAtEveryScale(link->font(), link->text(), link->width() - 2));
+    EXPECT_GE(link->font().pointSizeF(), app::kSmallestPointSize);
+    EXPECT_TRUE(link->focusPolicy() & Qt::TabFocus);
+
+    int reads = 0;
+    form.setHistorySource([&reads] {
+        workflow::History history;
+        for (int i = 0; i <= reads; ++i) {
+            history.runs.push_back({.start = QDateTime::currentDateTime(), .status = u"SELESAI!"});
+        }
+        ++reads;
+        return history;
+    });
+    form.showAndPaint();
+    for (int clicks = 1; clicks <= 2; ++clicks) {
+        QTest::mouseClick(link, Qt::LeftButton);
+        const QList<app::HistoryDialog*> views = form.findChildren<app::HistoryDialog*>();
+        ASSERT_EQ(views.size(), 1);
+        EXPECT_TRUE(views[0]->isVisible());
+        EXPECT_EQ(views[0]->findChild<QTreeWidget*>(QStringLiteral("lstRuns"))->topLevelItemCount(), clicks);
+    }
+    form.close();
+    EXPECT_FALSE(form.findChild<app::HistoryDialog*>()->isVisible());
 }

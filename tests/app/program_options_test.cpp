@@ -94,3 +94,67 @@ TEST(ProgramOptions, help_explainsSchedulingAndEveryExitStatus)
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(status))) << status;
     }
 }
+
+TEST(ProgramOptions, retryAndTables_areReadOrRefused)
+{
+    struct Case {
+        QByteArrayList arguments;
+        int retry;
+        QStringList tables;
+        QString error;
+    };
+    const Case cases[] = {
+        {{}, 0, {}, {}},
+        {{"--retry", "5"}, 5, {}, {}},
+        {{"--retry=0", "--tables", "getSiswa"}, 0, {QStringLiteral("getSiswa")}, {}},
+        {{"--tables", " SISWA, getGuru,,kelas "},
+         0,
+         {QStringLiteral("SISWA"), QStringLiteral("getGuru"), QStringLiteral("kelas")},
+         {}},
+        {{"--retry", "-1"}, 0, {}, QStringLiteral("Nilai --retry harus bilangan bulat 0 atau lebih: -1")},
+        {{"--retry", "lima"}, 0, {}, QStringLiteral("Nilai --retry harus bilangan bulat 0 atau lebih: lima")},
+        {{"--tables", " , "}, 0, {}, QStringLiteral("Opsi --tables memerlukan nama tabel.")},
+        {{"--tables"}, 0, {}, QStringLiteral("Opsi --tables memerlukan nilai.")},
+    };
+    for (const Case& c : cases) {
+        const app::ParsedOptions parsed = app::parseProgramOptions(c.arguments);
+        EXPECT_EQ(parsed.error, c.error) << c.arguments.join(' ').toStdString();
+        if (c.error.isEmpty()) {
+            EXPECT_EQ(parsed.options.retry, c.retry) << c.arguments.join(' ').toStdString();
+            EXPECT_EQ(parsed.options.tables, c.tables) << c.arguments.join(' ').toStdString();
+        }
+    }
+    const QString help = app::programHelp(QStringLiteral("https://x"));
+    for (const char* expected : {"--retry N", "--tables A,B", "--log-file /var/log/mth/kirim.log --retry 5",
+                                 "--log-file C:\\MTH\\kirim.log --retry 5"}) {
+        EXPECT_TRUE(help.contains(QLatin1StringView(expected))) << expected;
+    }
+}
+
+TEST(ProgramOptions, history_takesAWholeNumberAfterItOnlyAsItsCount)
+{
+    struct Case {
+        QByteArrayList arguments;
+        std::size_t count;
+        QString error;
+    };
+    const QString wrongCount = QStringLiteral("Jumlah pada --history harus bilangan bulat lebih dari 0: ");
+    const Case cases[] = {
+        {{"--history"}, 10, {}},
+        {{"--history", "3", "--data-dir", "d"}, 3, {}},
+        {{"--history=25"}, 25, {}},
+        {{"--history", "--cli"}, 10, {}},
+        {{"--history", "0"}, 10, wrongCount + QStringLiteral("0")},
+        {{"--history=x"}, 10, wrongCount + QStringLiteral("x")},
+        {{"--history", "-2"}, 10, QStringLiteral("Opsi tidak dikenal: -2")},
+    };
+    for (const Case& c : cases) {
+        const app::ParsedOptions parsed = app::parseProgramOptions(c.arguments);
+        EXPECT_EQ(parsed.error, c.error) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(parsed.options.history) << c.arguments.join(' ').toStdString();
+        if (c.error.isEmpty()) {
+            EXPECT_EQ(parsed.options.historyCount, c.count) << c.arguments.join(' ').toStdString();
+        }
+    }
+    EXPECT_TRUE(app::programHelp(QStringLiteral("https://x")).contains(QStringLiteral("--history [N]")));
+}

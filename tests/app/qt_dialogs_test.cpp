@@ -68,6 +68,36 @@ TEST(QtDialogs, messageBox_showsTextTitleAndIcon)
     }
 }
 
+TEST(QtDialogs, choiceBox_isTrueOnlyForTheChoiceWithOkAsDefault)
+{
+    for (const bool choose : {true, false}) {
+        QStringList buttons;
+        bool okIsDefault = false;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            for (const QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            okIsDefault = box->defaultButton() == box->button(QMessageBox::Ok);
+            QAbstractButton* chosen = nullptr;
+            for (QAbstractButton* button : box->buttons()) {
+                if ((button->text() == QStringLiteral("Kirim Ulang yang Gagal")) == choose) {
+                    chosen = button;
+                }
+            }
+            ASSERT_NE(chosen, nullptr);
+            chosen->click();
+        });
+        EXPECT_EQ(app::QtDialogs().choiceBox(u"Ada yang gagal", u"Peringatan", MessageIcon::Warning,
+                                             u"Kirim Ulang yang Gagal"),
+                  choose);
+        EXPECT_EQ(buttons.size(), 2) << buttons.join(u'|').toStdString();
+        EXPECT_TRUE(buttons.contains(QStringLiteral("Kirim Ulang yang Gagal")));
+        EXPECT_TRUE(okIsDefault);
+    }
+}
+
 TEST(QtDialogs, inputBox_givesEnteredTextOrEmptyWhenCancelled)
 {
     for (const bool accept : {true, false}) {

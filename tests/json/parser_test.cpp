@@ -1,5 +1,6 @@
 #include "support/show.h"
 #include "json/json.h"
+#include "json/local_parse_errors.h"
 #include "json/utf8.h"
 
 #include <gtest/gtest.h>
@@ -335,6 +336,28 @@ TEST(ParseJson, lastParseErrors_reportsOnlyTheLastParse)
     EXPECT_EQ(LastParseErrors(), u"");
     ParseJson(u"[tru");
     EXPECT_EQ(LastParseErrors(), u"Invalid Boolean at position 2 : tru\r\n");
+}
+
+TEST(LocalParseErrors, keepsWhatParsesRecordWhileItExists_thenTheEnclosingStateIsBack)
+{
+    ParseJson(u"x");
+    const std::u16string threadErrors = LastParseErrors();
+    {
+        LocalParseErrors outer;
+        EXPECT_EQ(LastParseErrors(), u"");
+        ParseJson(u"[tru");
+        const std::u16string outerErrors = LastParseErrors();
+        EXPECT_NE(outerErrors, u"");
+        EXPECT_NE(outerErrors, threadErrors);
+        {
+            LocalParseErrors inner;
+            EXPECT_EQ(LastParseErrors(), u"");
+            ParseJson(u"[1,,2]");
+            EXPECT_NE(LastParseErrors(), u"");
+        }
+        EXPECT_EQ(LastParseErrors(), outerErrors);
+    }
+    EXPECT_EQ(LastParseErrors(), threadErrors);
 }
 
 TEST(ParseJsonUtf8, positionsCountUtf16UnitsAndBadBytesReadAsReplacement)

@@ -35,9 +35,11 @@ TEST(DirectFile, twoProcessesAppendingToOneFile_keepEveryLineWhole)
     for (QProcess& writer : writers) {
         ASSERT_TRUE(writer.waitForReadyRead(60000)) << "the writer never opened the file";
     }
+    // Written at once to both: QProcess would otherwise hand the second its line only while waiting for it,
+    // after the first had finished, and the two would never write at the same time.
     for (QProcess& writer : writers) {
         writer.write("go\n");
-        writer.closeWriteChannel();
+        ASSERT_TRUE(writer.waitForBytesWritten(60000));
     }
     for (QProcess& writer : writers) {
         ASSERT_TRUE(writer.waitForFinished(120000));

@@ -352,6 +352,12 @@ public:
         failMaybe();
         recorded.messageBox(text, title, icon);
     }
+    bool choiceBox(std::u16string_view text, std::optional<std::u16string_view> title, platform::MessageIcon icon,
+                   std::u16string_view choice) override
+    {
+        failMaybe();
+        return recorded.choiceBox(text, title, icon, choice);
+    }
     std::u16string inputBox(std::u16string_view prompt, std::u16string_view title,
                             std::u16string_view defaultText) override
     {

@@ -43,6 +43,7 @@ public:
     void setSendPanelColor(workflow::Color color) override { panel = color; }
     workflow::Credentials credentials() const override { return boxes; }
     void setCredentials(const workflow::Credentials& credentials) override { boxes = credentials; }
+    void setCredentialsReadOnly(bool readOnly) override { boxesReadOnly = readOnly; }
     void setVersionText(std::u16string_view text) override { version = text; }
     void showAndPaint() override { shown = true; }
     void closeWindow() override { closing = true; }
@@ -62,6 +63,7 @@ public:
     std::u16string version;
     workflow::Color panel = workflow::ColorButton;
     bool sendEnabled = false;
+    bool boxesReadOnly = false;
     bool shown = false;
     bool closing = false;
     int scrolls = 0;

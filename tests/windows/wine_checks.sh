@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program under Wine against the Linux sandbox on loopback: the console-mode send (the same
-# log as the Linux program's), the console launcher's exit status through cmd.exe, a non-ANSI argument
-# and UTF-8 output, the version resource and manifest, HTTPS with and without --ca-file, and the
-# installer (silent install, a send with the installed program, silent uninstall, nothing left).
+# log as the Linux program's), a send under Wine's heap checking, the console launcher's exit status
+# through cmd.exe, a non-ANSI argument and UTF-8 output, the version resource and manifest, HTTPS with and
+# without --ca-file, and the installer (its pages and texts; a per-user silent install, a send with the
+# installed program, an upgrade keeping the data, one over a running copy, a silent uninstall keeping the
+# data, a machine-wide install).
 #   tests/windows/wine_checks.sh NATIVE_BUILD WINDOWS_BUILD
 # Needs WINEPREFIX set and its wineserver running (see .ci/run).
 set -euo pipefail
@@ -61,6 +63,15 @@ tr -d '\r' <"$work/windows.stdout" | diff -u "$work/linux.stdout" - || fail "the
 grep -q 'Seluruh Proses Selesai' "$work/windows.stdout" || fail "no complete send"
 cmp "$work/linux-data/data.json" "$work/windows-data/data.json" || fail "the credentials files differ"
 pass "send complete, exit 0, $(wc -l <"$work/linux.stdout") log lines as on Linux, same data.json"
+
+echo "-- a send under Wine's heap checking: no block freed twice or after its end"
+# Wine then fills freed memory and says on stderr when a pointer given back is no block it handed out, as
+# when a destructor runs on memory already released (MinGW-w64 does that to the thread_local objects of a
+# thread that ends: each table is read on one).
+run heap env WINEDEBUG=warn+heap wine "$program" $(send_options demo) --data-dir "$(winpath "$work/windows-data")"
+[ "$status" -eq 0 ] || { cat "$work/heap.stderr" >&2; fail "the send under heap checking ended with $status"; }
+! grep 'warn:heap' "$work/heap.stderr" || fail "Wine's heap checking found blocks given back wrongly"
+pass "send of $(grep -c 'Kirim Data Sukses' "$work/heap.stdout") tables under heap checking, nothing given back wrongly"
 
 echo "-- the console launcher through cmd.exe: output there and the exit status to the caller"
 # Nothing listens on port 9 of loopback: the startup check fails, exit status 2.
@@ -121,33 +132,154 @@ else
     echo "known Wine limit: --ca-file gave exit $status under Wine: $(grep -m1 -i 'tls\|ssl' "$work/trusted.stderr")"
 fi
 
-echo "-- installer: silent install, a send with the installed program, silent uninstall"
+echo "-- installer: its pages and texts, from the script"
+python3 - "$win/app/installer.nsi" <<'PY' || fail "the installer's pages or texts are not as they should be"
+import re, sys
+script = re.sub(r'\\\n', '', open(sys.argv[1], encoding='utf-8').read())
+defines = {name: quoted or plain for name, quoted, plain in re.findall(r'^!define (\w+)(?: "(.*)"| (\S+))?$', script, re.M)}
+def expand(text):
+    while '${' in text:
+        text = re.sub(r'\$\{(\w+)\}', lambda m: defines[m.group(1)], text)
+    return text
+pages = re.findall(r'^(?:!insertmacro (MUI_(?:UN)?PAGE_\w+)|(?:Page|UninstPage) custom (\S+))', script, re.M)
+pages = [macro or custom for macro, custom in pages]
+assert pages == ['MUI_PAGE_WELCOME', 'MUI_PAGE_DIRECTORY', 'RunningPage', 'MUI_PAGE_INSTFILES', 'MUI_PAGE_FINISH',
+                 'un.ConfirmPage', 'un.RunningPage', 'MUI_UNPAGE_INSTFILES', 'MUI_UNPAGE_FINISH'], pages
+assert re.findall(r'^!insertmacro MUI_LANGUAGE "(\w+)"', script, re.M) == ['Indonesian'], 'language'
+assert defines['MULTIUSER_EXECUTIONLEVEL'] == 'Standard', 'elevation'
+expected = {
+    'MUI_FINISHPAGE_RUN_TEXT': 'Jalankan Murenta Tervalis Helper sekarang',
+    'MUI_FINISHPAGE_SHOWREADME_TEXT': 'Buat pintasan di Desktop',
+    'TEXT_RUNNING': 'Murenta Tervalis Helper sedang berjalan. Tutup programnya, lalu pilih Coba Lagi.',
+    'TEXT_RETRY': 'Coba Lagi',
+}
+for name, text in expected.items():
+    assert expand(defines[name]) == text, (name, expand(defines[name]))
+assert 'MUI_FINISHPAGE_SHOWREADME_NOTCHECKED' in defines and 'MUI_FINISHPAGE_RUN_NOTCHECKED' not in defines, 'boxes'
+assert re.search(r'^LangString \^CancelBtn \$\{LANG_INDONESIAN\} "Batal"$', script, re.M), 'Batal'
+print(f'{len(pages)} pages, Indonesian, no elevation, the finish boxes and the running-program page as asked')
+PY
+pass "installer pages and texts"
+
+drive_c="$WINEPREFIX/drive_c"
+user=${USER:-$(id -un)}
+home="$drive_c/users/$user"
+per_user="$home/AppData/Local/Programs/Murenta Tervalis Helper"
+per_user_windows="C:\\users\\$user\\AppData\\Local\\Programs\\Murenta Tervalis Helper"
+user_shortcut="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Murenta Tervalis Helper.lnk"
+machine_wide="$drive_c/Program Files/Murenta Tervalis Helper"
+common_shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Murenta Tervalis Helper.lnk"
+entry='Software\Microsoft\Windows\CurrentVersion\Uninstall\MurentaTervalisHelper'
+version=$(basename "$installer" | sed 's/^murenta-tervalis-helper-\(.*\)-setup\.exe$/\1/')
+# Value $3 of the entry under root key $1 as reg.exe shows it (empty when missing).
+reg_value() {
+    wine reg query "$1\\$2" /v "$3" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^    $3    REG_[A-Z_]*    //p"
+}
+# Runs the uninstaller in folder $2 silently. It copies itself to a temporary folder (~nsu*.tmp), starts
+# the copy and ends at once: the copy is waited for.
+uninstall() {
+    run "$1" wine "$2/uninstall.exe" /S
+    for copy in $(pgrep -f '~nsu' || true); do
+        tail --pid="$copy" -f /dev/null
+    done
+}
+# What an earlier run of these checks left behind.
+rm -rf "$per_user" "$machine_wide" "$user_shortcut" "$common_shortcut"
+for root in HKCU HKLM; do wine reg delete "$root\\$entry" /f </dev/null >/dev/null 2>&1 || true; done
+
+echo "-- installer: a plain silent run installs for the user alone, asking for no rights"
+grep -q -a 'requestedExecutionLevel level="asInvoker"' "$installer" || fail "the installer asks for elevation"
 run install wine "$installer" /S
 [ "$status" -eq 0 ] || fail "silent install ended with $status"
-drive_c="$WINEPREFIX/drive_c"
-installed="$drive_c/Program Files/Murenta Tervalis Helper"
-shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Murenta Tervalis Helper.lnk"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MurentaTervalisHelper'
 for f in murenta-tervalis-helper.exe murenta-tervalis-helper.com uninstall.exe; do
-    [ -f "$installed/$f" ] || fail "not installed: $f"
+    [ -f "$per_user/$f" ] || fail "not installed in the user's programs folder: $f"
 done
-[ -f "$shortcut" ] || fail "no Start-menu shortcut"
-wine reg query "$key" /v UninstallString </dev/null >"$work/reg.out" 2>&1 || fail "no entry in the programs list"
-user_data="$drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Murenta Tervalis Helper Check"
-mkdir -p "$user_data"
-run installed_send env WINEPATH='C:\Program Files\Murenta Tervalis Helper' wine cmd /c murenta-tervalis-helper \
-    $(send_options demo) --data-dir "$(winpath "$user_data")"
+[ -f "$user_shortcut" ] || fail "no Start-menu shortcut for the user"
+[ ! -e "$machine_wide" ] && [ ! -e "$common_shortcut" ] || fail "a per-user install wrote machine-wide"
+[ -z "$(reg_value HKLM "$entry" DisplayName)" ] || fail "a per-user install has an HKLM entry"
+while IFS='|' read -r name value; do
+    actual=$(reg_value HKCU "$entry" "$name")
+    [ "$actual" = "$value" ] || fail "the HKCU entry's $name is '$actual', not '$value'"
+done <<VALUES
+DisplayName|Murenta Tervalis Helper
+DisplayVersion|$version
+DisplayIcon|$per_user_windows\\murenta-tervalis-helper.exe
+Publisher|Tim Pengembang Murenta Tervalis Helper
+InstallLocation|$per_user_windows
+UninstallString|"$per_user_windows\\uninstall.exe"
+QuietUninstallString|"$per_user_windows\\uninstall.exe" /S
+VALUES
+# In KiB: the two programs are some MiB.
+[ $(($(reg_value HKCU "$entry" EstimatedSize))) -gt 1024 ] || fail "no estimated size in KiB"
+pass "per-user install in $per_user_windows, Start-menu shortcut, HKCU entry with its values"
+
+echo "-- installer: the installed program keeps its data beside itself; an upgrade keeps it"
+run installed_send env WINEPATH="$per_user_windows" wine cmd /c murenta-tervalis-helper $(send_options demo)
 [ "$status" -eq 0 ] || fail "the installed program's send ended with $status"
 grep -q 'Seluruh Proses Selesai' "$work/installed_send.stdout" || fail "the installed program made no complete send"
-run uninstall wine "$installed/uninstall.exe" /S
-# The uninstaller copies itself to a temporary folder (~nsu*.tmp), starts the copy and ends at once: wait
-# for the copy.
-for copy in $(pgrep -f '~nsu' || true); do
-    tail --pid="$copy" -f /dev/null
+[ -s "$per_user/data.json" ] || fail "the installed program kept no data.json beside itself"
+# The send history's file, whatever the program writes in it.
+echo '{"kept":true}' >"$per_user/riwayat.jsonl"
+cp "$per_user/data.json" "$per_user/riwayat.jsonl" "$work/"
+wine reg add "HKCU\\$entry" /v DisplayVersion /d 0.1 /f </dev/null >/dev/null 2>&1
+run upgrade wine "$installer" /S
+[ "$status" -eq 0 ] || fail "the upgrade ended with $status"
+cmp "$work/data.json" "$per_user/data.json" && cmp "$work/riwayat.jsonl" "$per_user/riwayat.jsonl" ||
+    fail "the upgrade changed the operator's data"
+[ "$(reg_value HKCU "$entry" DisplayVersion)" = "$version" ] || fail "the upgrade left the entry's version"
+pass "the installed program's send wrote data.json beside it; the upgrade kept data.json and riwayat.jsonl"
+
+echo "-- installer: over a running copy it waits, then fails and changes nothing"
+programs=(murenta-tervalis-helper.exe murenta-tervalis-helper.com uninstall.exe)
+wine "$per_user/murenta-tervalis-helper.exe" </dev/null >"$work/running.out" 2>&1 &
+running=$!
+pids+=("$running")
+# The window holds its lock once it is up.
+for _ in $(seq 1 300); do
+    [ -e "$per_user/murenta-tervalis-helper.lock" ] && break
+    sleep 0.1
 done
-[ ! -e "$installed" ] || fail "left behind: $(ls -A "$installed")"
-[ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left"
-wine reg query "$key" </dev/null >/dev/null 2>&1 && fail "the programs-list entry is left"
-[ -s "$user_data/data.json" ] || fail "the uninstaller removed the user's credentials"
-pass "installed, sent (exit 0), uninstalled: program folder, shortcut and programs-list entry gone, credentials kept"
+[ -e "$per_user/murenta-tervalis-helper.lock" ] || fail "the installed window did not start"
+before=$(cd "$per_user" && sha256sum "${programs[@]}")
+run over_running wine "$installer" /S
+[ "$status" -ne 0 ] || fail "installing over a running copy reported success"
+[ "$(cd "$per_user" && sha256sum "${programs[@]}")" = "$before" ] || fail "installing over a running copy changed it"
+waited=$status
+kill "$running"
+wait "$running" || true
+run after_close wine "$installer" /S
+[ "$status" -eq 0 ] || fail "the install once the program ended gave $status"
+pass "over a running copy: exit $waited after waiting, install unchanged; once the program ended, installed"
+
+echo "-- uninstaller: silent, removes the install and keeps the operator's data"
+uninstall uninstall "$per_user"
+for f in "${programs[@]}"; do
+    [ ! -e "$per_user/$f" ] || fail "left behind: $f"
+done
+[ ! -e "$user_shortcut" ] || fail "the Start-menu shortcut is left"
+wine reg query "HKCU\\$entry" </dev/null >/dev/null 2>&1 && fail "the programs-list entry is left"
+cmp "$work/data.json" "$per_user/data.json" && cmp "$work/riwayat.jsonl" "$per_user/riwayat.jsonl" ||
+    fail "the silent uninstall did not keep the operator's data"
+[ "$(ls -A "$per_user" | tr '\n' ' ')" = "data.json riwayat.jsonl " ] ||
+    fail "the folder holds more than the data: $(ls -A "$per_user")"
+pass "uninstalled: programs, shortcut and HKCU entry gone; data.json and riwayat.jsonl kept"
+
+echo "-- installer: /ALLUSERS, as Wine's administrator, installs for every user, beside a per-user install"
+run install_again wine "$installer" /S
+[ "$status" -eq 0 ] || fail "the per-user install ended with $status"
+run all_users wine "$installer" /S /ALLUSERS
+[ "$status" -eq 0 ] || fail "the machine-wide install ended with $status"
+[ -f "$machine_wide/murenta-tervalis-helper.exe" ] && [ -f "$common_shortcut" ] ||
+    fail "not installed in Program Files with a Start-menu shortcut for all users"
+[ "$(reg_value HKLM "$entry" InstallLocation)" = 'C:\Program Files\Murenta Tervalis Helper' ] ||
+    fail "no HKLM entry for the machine-wide install"
+[ "$(reg_value HKCU "$entry" InstallLocation)" = "$per_user_windows" ] || fail "the machine-wide install changed the HKCU entry"
+uninstall all_users_uninstall "$machine_wide"
+[ ! -e "$machine_wide" ] && [ ! -e "$common_shortcut" ] || fail "the machine-wide uninstall left files"
+[ -z "$(reg_value HKLM "$entry" DisplayName)" ] || fail "the machine-wide uninstall left its entry"
+[ -f "$per_user/murenta-tervalis-helper.exe" ] && [ -n "$(reg_value HKCU "$entry" DisplayName)" ] ||
+    fail "the machine-wide uninstall removed the per-user install"
+uninstall uninstall_again "$per_user"
+[ -z "$(reg_value HKCU "$entry" DisplayName)" ] || fail "the per-user uninstall left its entry"
+pass "machine-wide install in Program Files, common shortcut, HKLM entry; its uninstall removed them alone"
 echo "-- all Windows checks passed"
