@@ -57,8 +57,14 @@ QRect ownedDevicePixels(const QRectF& deviceEdges)
     return {left, top, qRound(deviceEdges.right()) - left, qRound(deviceEdges.bottom()) - top};
 }
 
-SendButton::SendButton(QWidget* parent) : QPushButton(parent)
+SendButton::SendButton(QWidget* parent) : QPushButton(parent), m_caption(new QLabel(this))
 {
+    // The caption stays the label it always was, so that each platform's style draws it as before in
+    // every state (greyed its own way while disabled); presses go to the button beneath it.
+    m_caption->setObjectName(QStringLiteral("BtSync"));
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->setForegroundRole(QPalette::WindowText); // not the button text its parent would lend it
+    m_caption->setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::TabFocus);
     // Enter presses it while it has the focus; in the window it stands for the default action too.
     setDefault(true);
@@ -79,8 +85,19 @@ void SendButton::setFill(const QColor& color)
 
 void SendButton::setCaptionRect(const QRect& rect)
 {
-    m_captionRect = rect;
-    update();
+    m_caption->setGeometry(rect);
+}
+
+QRect SendButton::captionRect() const
+{
+    return m_caption->geometry();
+}
+
+void SendButton::setCaption(const QString& text, const QFont& font)
+{
+    setText(text); // what screen readers name the button
+    m_caption->setFont(font);
+    m_caption->setText(text);
 }
 
 bool SendButton::hitButton(const QPoint& position) const
@@ -90,7 +107,7 @@ bool SendButton::hitButton(const QPoint& position) const
 
 void SendButton::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_releasedOnPanel = !m_captionRect.contains(event->position().toPoint());
+    m_releasedOnPanel = !captionRect().contains(event->position().toPoint());
     QPushButton::mouseReleaseEvent(event);
     m_releasedOnPanel = false;
 }
@@ -99,11 +116,6 @@ void SendButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_fill);
-    // The caption as a label draws its text, so that it looks the same in every state.
-    QStyleOption option;
-    option.initFrom(this);
-    style()->drawItemText(&painter, m_captionRect, Qt::AlignCenter | Qt::TextForceLeftToRight, option.palette,
-                          isEnabled(), text(), QPalette::WindowText);
     if (hasFocus()) {
         QPen ring(focusRingColor(), kFocusRingWidth);
         ring.setJoinStyle(Qt::MiterJoin);

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStringList>
@@ -51,7 +52,11 @@ public:
     QColor fill() const { return m_fill; }
     // Where the caption is drawn, in the button's own coordinates.
     void setCaptionRect(const QRect& rect);
-    QRect captionRect() const { return m_captionRect; }
+    QRect captionRect() const;
+    // The caption's text (the button's text too) and its font.
+    void setCaption(const QString& text, const QFont& font);
+    // The caption label BtSync, for its colours.
+    QLabel* caption() const { return m_caption; }
 
     // The ring's colour and width (logical pixels); the ring lies this far inside the panel's edge too.
     static QColor focusRingColor() { return Qt::white; }
@@ -70,7 +75,7 @@ protected:
 
 private:
     QColor m_fill;
-    QRect m_captionRect;
+    QLabel* m_caption;
     bool m_releasedOnPanel = false;
 };
 

@@ -278,7 +278,7 @@ void Form1::buildSendButton()
     picBtnSync->setCaptionRect(twipsRect(0, 100, 4000, 300));
     picBtnSync->setFill(toQColor(workflow::ColorButton));
     picBtnSync->setCursor(Qt::PointingHandCursor);
-    setEnabledTextColor(picBtnSync, Qt::white);
+    setEnabledTextColor(picBtnSync->caption(), Qt::white);
     setSendCaption(u"Kirim Data");
     picBtnSync->setAccessibleDescription(
         QStringLiteral("Menyimpan Token, NPSN dan Username, lalu mengirim data sekolah dari Murenta ke Tervalis"));
@@ -445,8 +445,7 @@ bool Form1::isSendEnabled() const
 void Form1::setSendCaption(std::u16string_view caption)
 {
     const QString text = toQString(caption);
-    picBtnSync->setFont(fittedFont(captionFont(), text, picBtnSync->captionRect().width()));
-    picBtnSync->setText(text);
+    picBtnSync->setCaption(text, fittedFont(captionFont(), text, picBtnSync->captionRect().width()));
 }
 
 void Form1::setSendPanelColor(workflow::Color color)
