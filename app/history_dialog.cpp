@@ -3,12 +3,12 @@
 #include "app/form_controls.h"
 #include "app/history_text.h"
 #include "app/log_export.h"
+#include "app/save_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
 #include <QClipboard>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -67,8 +67,7 @@ HistoryDialog::HistoryDialog(platform::Dialogs& dialogs, QWidget* parent) : QDia
     resize(640, 460);
     buildControls();
     m_chooseSavePath = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Simpan CSV"), proposed,
-                                            QStringLiteral("File CSV (*.csv)"));
+        return askSavePath(this, QStringLiteral("Simpan CSV"), proposed, QStringLiteral("File CSV (*.csv)"));
     };
 }
 

@@ -36,7 +36,7 @@ public:
     void setHistory(workflow::History history, const QDate& today);
 
     // Asks where to save the CSV, proposing a path; the empty text when the operator cancels. The
-    // platform's save dialog unless given another way.
+    // dialog asks with askSavePath (app/save_dialog.h) unless given another way.
     using SavePathChooser = std::function<QString(const QString& proposedPath)>;
     void setSavePathChooser(SavePathChooser chooser) { m_chooseSavePath = std::move(chooser); }
 

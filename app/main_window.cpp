@@ -5,6 +5,7 @@
 #include "app/history_dialog.h"
 #include "app/log_export.h"
 #include "app/qt_dialogs.h"
+#include "app/save_dialog.h"
 #include "platform/application.h"
 #include "platform/qt_text.h"
 
@@ -14,7 +15,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <limits>
 
 namespace app {
@@ -172,48 +175,13 @@ void Form1::buildControls()
         makeLabel(this, twipsRect(300, 1200, 4000, 300), QStringLiteral("Kredensial Autentikasi"), uiFont(11.25, true));
     setTextColor(lblAuth, QColor(64, 64, 64));
 
-    const auto credentialRow = [this](int top, const QString& caption, QLabel*& label, RoundedFrame*& frame,
-                                      QLineEdit*& box) {
-        label = makeLabel(this, twipsRect(300, top, 4000, 255), caption, uiFont(9));
-        frame = new RoundedFrame(this);
-        frame->setGeometry(twipsRect(300, top + 300, 4000, 400));
-        box = makeTextBox(this, twipsRect(400, top + 375, 3800, 250));
-    };
-    credentialRow(1700, QStringLiteral("Token Web Service Murenta :"), Label1, shpToken, txtToken);
-    credentialRow(2500, QStringLiteral("NPSN :"), Label2, shpNpsn, txtNPSN);
-    credentialRow(3300, QStringLiteral("Username OPS Murenta :"), Label3, shpUser, user_OPS);
-    txtToken->setObjectName(QStringLiteral("txtToken"));
-    txtNPSN->setObjectName(QStringLiteral("txtNPSN"));
-    user_OPS->setObjectName(QStringLiteral("user_OPS"));
-    setTabOrder(txtToken, txtNPSN);
-    setTabOrder(txtNPSN, user_OPS);
+    buildCredentialRows();
+    buildSendButton();
 
-    picBtnSync = new ClickablePanel(this);
-    picBtnSync->setObjectName(QStringLiteral("picBtnSync"));
-    picBtnSync->setGeometry(twipsRect(300, 4400, 4000, 500));
-    picBtnSync->setFill(toQColor(workflow::ColorButton));
-    picBtnSync->setCursor(Qt::PointingHandCursor);
-    BtSync = new ClickableLabel(picBtnSync);
-    BtSync->setObjectName(QStringLiteral("BtSync"));
-    BtSync->setGeometry(twipsRect(0, 100, 4000, 300));
-    setFittedText(BtSync, QStringLiteral("Kirim Data"), captionFont());
-    BtSync->setAlignment(Qt::AlignCenter);
-    setEnabledTextColor(BtSync, Qt::white);
-    connect(BtSync, &ClickableLabel::clicked, this, &Form1::sendLabelClicked);
-    connect(picBtnSync, &ClickablePanel::clicked, this, &Form1::sendPanelClicked);
-    // Enter in a credential box does what a click on the panel does, unless the label is disabled.
-    for (QLineEdit* box : {txtToken, txtNPSN, user_OPS}) {
-        connect(box, &QLineEdit::returnPressed, this, [this] {
-            if (BtSync->isEnabled()) {
-                emit sendPanelClicked();
-            }
-        });
-    }
-
-    lblMainStatus =
-        makeLabel(this, twipsRect(4700, 1200, 4500, 300), QStringLiteral("Status: MENUNGGU..."), captionFont());
+    lblMainStatus = makeLabel(this, twipsRect(4700, 1200, 4500, 300), QString(), captionFont());
     lblMainStatus->setObjectName(QStringLiteral("lblMainStatus"));
-    setTextColor(lblMainStatus, QColor(128, 128, 128));
+    lblMainStatus->setAccessibleName(QStringLiteral("Status"));
+    showStatus(QStringLiteral("MENUNGGU..."), QColor(128, 128, 128));
 
     lblProgressBG = makeLabel(this, twipsRect(4700, 1600, kProgressBackgroundWidth, 150), QString(), font());
     setFill(lblProgressBG, QColor(224, 224, 224));
@@ -221,25 +189,118 @@ void Form1::buildControls()
     setFill(lblProgressBar, QColor(0, 128, 255));
     lblProgressBar->raise();
 
-    List1 = new QListWidget(this);
+    List1 = new FramedList(this);
     List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("Log aktivitas"));
     List1->setGeometry(twipsRect(4700, 1965, 4400, 2955));
     // Several lines can be selected (Ctrl+A, Shift or Ctrl with a click) so that they can be copied.
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setSortingEnabled(false);
     buildLogMenu();
 
-    Label6 = makeLabel(this, twipsRect(8400, 5085, 855, 300), QStringLiteral("Versi 1.0"), uiFont(9));
+    Label6 = makeLabel(this, twipsRect(8400, 5085, 855, 300), QString(), uiFont(9));
     Label6->setObjectName(QStringLiteral("Label6"));
     setTextColor(Label6, QColor(128, 128, 128));
+    setVersionText(u"Versi 1.0");
     buildHistoryLink();
-    // Named like the others, so that tests and style sheets can find every label.
-    for (auto [label, name] : {std::pair{lblAppTitle, "lblAppTitle"}, std::pair{lblAuth, "lblAuth"},
-                               std::pair{Label1, "Label1"}, std::pair{Label2, "Label2"}, std::pair{Label3, "Label3"}}) {
-        label->setObjectName(QLatin1StringView(name));
+    // Named like the others, so that tests and style sheets can find every control.
+    for (auto [control, name] : {std::pair<QWidget*, const char*>{lblAppTitle, "lblAppTitle"},
+                                 {lblAuth, "lblAuth"},
+                                 {Label1, "Label1"},
+                                 {shpToken, "shpToken"},
+                                 {Label2, "Label2"},
+                                 {shpNpsn, "shpNpsn"},
+                                 {Label3, "Label3"},
+                                 {shpUser, "shpUser"},
+                                 {lblProgressBG, "lblProgressBG"},
+                                 {lblProgressBar, "lblProgressBar"}}) {
+        control->setObjectName(QLatin1StringView(name));
     }
 
     txtToken->setFocus();
+}
+
+void Form1::buildCredentialRows()
+{
+    struct Row {
+        QLabel*& caption;
+        RoundedFrame*& frame;
+        QLineEdit*& box;
+        int top; // twips
+        QString text;
+        QString placeholder;
+        QString explanation;
+    };
+    const Row rows[] = {
+        {Label1, shpToken, txtToken, 1700, QStringLiteral("Token Web Service Murenta :"),
+         QStringLiteral("Token dari menu Web Service di aplikasi Murenta"),
+         QStringLiteral("Token Web Service dari aplikasi Murenta: buka menu Web Service di Murenta, lalu salin "
+                        "tokennya ke sini.")},
+        {Label2, shpNpsn, txtNPSN, 2500, QStringLiteral("NPSN :"), QStringLiteral("8 angka NPSN sekolah"),
+         QStringLiteral("NPSN (Nomor Pokok Sekolah Nasional) sekolah Anda: 8 angka, tanpa spasi.")},
+        {Label3, shpUser, user_OPS, 3300, QStringLiteral("Username OPS Murenta :"),
+         QStringLiteral("Email akun Operator Sekolah di Murenta"),
+         QStringLiteral("Alamat email akun Murenta yang berperan Operator Sekolah, yang dipakai untuk masuk ke "
+                        "aplikasi Murenta.")},
+    };
+    for (const Row& row : rows) {
+        row.caption = makeLabel(this, twipsRect(300, row.top, 4000, 255), row.text, uiFont(9));
+        row.caption->setToolTip(row.explanation);
+        row.frame = new RoundedFrame(this);
+        row.frame->setGeometry(twipsRect(300, row.top + 300, 4000, 400));
+        row.box = makeTextBox(this, twipsRect(400, row.top + 375, 3800, 250));
+        row.box->setPlaceholderText(row.placeholder);
+        row.box->setAccessibleDescription(row.explanation);
+        row.caption->setBuddy(row.box); // which gives the box its caption as its accessible name
+    }
+    txtToken->setObjectName(QStringLiteral("txtToken"));
+    txtNPSN->setObjectName(QStringLiteral("txtNPSN"));
+    user_OPS->setObjectName(QStringLiteral("user_OPS"));
+    setTabOrder(txtToken, txtNPSN);
+    setTabOrder(txtNPSN, user_OPS);
+
+    // Right under the NPSN box's frame, on the right, clear of the next caption's text.
+    lblNpsnNote =
+        makeLabel(this, twipsRect(2300, 3210, 2000, 240), QStringLiteral("Bukan 8 angka"), uiFont(kSmallestPointSize));
+    lblNpsnNote->setObjectName(QStringLiteral("lblNpsnNote"));
+    lblNpsnNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblNpsnNote->setAttribute(Qt::WA_TransparentForMouseEvents); // the caption beneath keeps its tooltip
+    setTextColor(lblNpsnNote, toQColor(workflow::ColorFail));
+    lblNpsnNote->hide();
+    connect(txtNPSN, &QLineEdit::textChanged, this, &Form1::showNpsnNote);
+}
+
+void Form1::buildSendButton()
+{
+    picBtnSync = new SendButton(this);
+    picBtnSync->setObjectName(QStringLiteral("picBtnSync"));
+    picBtnSync->setGeometry(twipsRect(300, 4400, 4000, 500));
+    picBtnSync->setCaptionRect(twipsRect(0, 100, 4000, 300));
+    picBtnSync->setFill(toQColor(workflow::ColorButton));
+    picBtnSync->setCursor(Qt::PointingHandCursor);
+    setEnabledTextColor(picBtnSync->caption(), Qt::white);
+    setSendCaption(u"Kirim Data");
+    picBtnSync->setAccessibleDescription(
+        QStringLiteral("Menyimpan Token, NPSN dan Username, lalu mengirim data sekolah dari Murenta ke Tervalis"));
+    setTabOrder(user_OPS, picBtnSync);
+    connect(picBtnSync, &SendButton::captionClicked, this, &Form1::sendLabelClicked);
+    connect(picBtnSync, &SendButton::panelClicked, this, &Form1::sendPanelClicked);
+    // Enter in a credential box does what a press on the panel does, unless the button is disabled.
+    for (QLineEdit* box : {txtToken, txtNPSN, user_OPS}) {
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (picBtnSync->isEnabled()) {
+                emit sendPanelClicked();
+            }
+        });
+    }
+}
+
+void Form1::showNpsnNote()
+{
+    const QString npsn = txtNPSN->text();
+    const bool eightDigits =
+        npsn.size() == 8 && std::all_of(npsn.begin(), npsn.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    lblNpsnNote->setVisible(!npsn.isEmpty() && !eightDigits);
 }
 
 void Form1::buildHistoryLink()
@@ -289,8 +350,7 @@ void Form1::buildLogMenu()
     List1->addAction(copySelection);
 
     m_chooseSavePath = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Simpan Log"), proposed,
-                                            QStringLiteral("File teks (*.txt)"));
+        return askSavePath(this, QStringLiteral("Simpan Log"), proposed, QStringLiteral("File teks (*.txt)"));
     };
 }
 
@@ -326,12 +386,17 @@ void Form1::saveLog()
 
 void Form1::appendLog(std::u16string_view line)
 {
-    List1->addItem(toQString(line));
+    const QString text = toQString(line);
+    List1->addItem(text);
+    // The newest line is the log's description: Qt tells screen readers of the change (no alert that
+    // interrupts them), and the log names it when it takes the focus.
+    List1->setAccessibleDescription(text);
 }
 
 void Form1::clearLog()
 {
     List1->clear();
+    List1->setAccessibleDescription(QString());
 }
 
 void Form1::ScrollLog()
@@ -347,9 +412,16 @@ void Form1::ScrollLog()
 
 void Form1::SetStatus(std::u16string_view text, workflow::Color color)
 {
-    setFittedText(lblMainStatus, QStringLiteral("Status: ") + toQString(text), captionFont());
-    setTextColor(lblMainStatus, toQColor(color));
+    showStatus(toQString(text), toQColor(color));
     QCoreApplication::processEvents();
+}
+
+void Form1::showStatus(const QString& text, const QColor& color)
+{
+    setFittedText(lblMainStatus, QStringLiteral("Status: ") + text, captionFont());
+    setTextColor(lblMainStatus, color);
+    // Its accessible name is "Status"; a screen reader finds the status itself here.
+    lblMainStatus->setAccessibleDescription(text);
 }
 
 void Form1::SetProgress(std::int64_t current, std::int64_t total)
@@ -362,17 +434,18 @@ void Form1::SetProgress(std::int64_t current, std::int64_t total)
 
 void Form1::setSendEnabled(bool enabled)
 {
-    BtSync->setEnabled(enabled);
+    picBtnSync->setEnabled(enabled);
 }
 
 bool Form1::isSendEnabled() const
 {
-    return BtSync->isEnabled();
+    return picBtnSync->isEnabled();
 }
 
 void Form1::setSendCaption(std::u16string_view caption)
 {
-    setFittedText(BtSync, toQString(caption), captionFont());
+    const QString text = toQString(caption);
+    picBtnSync->setCaption(text, fittedFont(captionFont(), text, picBtnSync->captionRect().width()));
 }
 
 void Form1::setSendPanelColor(workflow::Color color)
@@ -401,7 +474,10 @@ void Form1::setCredentialsReadOnly(bool readOnly)
 
 void Form1::setVersionText(std::u16string_view text)
 {
-    setFittedText(Label6, toQString(text), uiFont(9));
+    // The label reaches past the log's right edge; its text ends there at the latest.
+    const int widthWithinLog = List1->geometry().right() + 1 - Label6->x();
+    Label6->setFont(fittedFont(uiFont(9), toQString(text), widthWithinLog));
+    Label6->setText(toQString(text));
 }
 
 void Form1::showAndPaint()

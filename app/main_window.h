@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
+class QColor;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
 
@@ -26,10 +26,10 @@ class Browser;
 
 namespace app {
 
-class ClickableLabel;
-class ClickablePanel;
+class FramedList;
 class HistoryDialog;
 class RoundedFrame;
+class SendButton;
 
 class Form1 final : public QWidget, public workflow::SyncView {
     Q_OBJECT
@@ -68,7 +68,7 @@ public:
     double progressBarWidth() const { return m_progressBarWidth; }
 
     // Asks where to save the log, proposing a path; the empty text when the operator cancels. The
-    // window asks with the platform's save dialog unless given another way.
+    // window asks with askSavePath (app/save_dialog.h) unless given another way.
     using SavePathChooser = std::function<QString(const QString& proposedPath)>;
     void setSavePathChooser(SavePathChooser chooser) { m_chooseSavePath = std::move(chooser); }
     // The activity log's context menu: "Salin Semua" (every line to the clipboard) and "Simpan Log..."
@@ -81,7 +81,9 @@ public:
     void setHistorySource(HistorySource source) { m_historySource = std::move(source); }
 
 signals:
-    // The send button's label and its panel were clicked (BtSync_Click, picBtnSync_Click).
+    // The send button was pressed on its caption or from the keyboard (BtSync_Click), or on the bare panel
+    // around the caption (picBtnSync_Click). Enter in a credential box counts as the panel's press while
+    // the button is enabled.
     void sendLabelClicked();
     void sendPanelClicked();
     // The operator closed the window.
@@ -94,8 +96,12 @@ private:
     class ClosingAwareDialogs;
 
     void buildControls();
+    void buildCredentialRows();
+    void buildSendButton();
     void buildLogMenu();
     void buildHistoryLink();
+    void showNpsnNote();
+    void showStatus(const QString& text, const QColor& color);
     void copyLogLines(bool selectedOnly);
     void saveLog();
     QStringList logLines(bool selectedOnly) const;
@@ -127,12 +133,13 @@ private:
     QLabel* Label3 = nullptr;
     RoundedFrame* shpUser = nullptr;
     QLineEdit* user_OPS = nullptr;
-    ClickablePanel* picBtnSync = nullptr;
-    ClickableLabel* BtSync = nullptr;
+    QLabel* lblNpsnNote = nullptr;
+    // The send button: the panel picBtnSync with its caption BtSync drawn on it.
+    SendButton* picBtnSync = nullptr;
     QLabel* lblMainStatus = nullptr;
     QLabel* lblProgressBG = nullptr;
     QLabel* lblProgressBar = nullptr;
-    QListWidget* List1 = nullptr;
+    FramedList* List1 = nullptr;
     QLabel* Label6 = nullptr;
     QPushButton* btnHistory = nullptr;
 };

@@ -41,6 +41,12 @@ std::vector<std::u16string> splitNames(std::u16string_view text)
     }
 }
 
+// A first start, or a box emptied: the invitation to send says what is still missing.
+bool anyBoxEmpty(const Credentials& boxes)
+{
+    return boxes.token.empty() || boxes.npsn.empty() || boxes.email.empty();
+}
+
 // The waits of a retry let events run in slices this long, so that a closing window ends them at once.
 constexpr std::chrono::milliseconds kWaitSlice{50};
 
@@ -129,7 +135,9 @@ CheckOutcome StartupCheck::ask(Attempt attempt)
     m_state.checkFailure.clear();
     m_view.appendLog(u"[v] Versi Aplikasi Terbaru");
     m_view.appendLog(kRuleLine);
-    m_view.appendLog(u"[i] Silahkan Kirim Data !");
+    m_view.appendLog(anyBoxEmpty(m_view.credentials())
+                         ? u"[i] Lengkapi Token, NPSN dan Username, lalu tekan Kirim Data."
+                         : u"[i] Silahkan Kirim Data !");
     m_view.ScrollLog();
     m_view.setSendEnabled(true);
     setStatus(u"SIAP", ColorReady);

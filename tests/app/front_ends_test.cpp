@@ -13,11 +13,13 @@
 
 #include "mth_version.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -203,6 +205,40 @@ TEST_F(WindowClosingTest, noBrowser_showsEachPageAddressInABox)
     ASSERT_EQ(windowDialogs.shown.size(), 2u);
     EXPECT_EQ(windowDialogs.shown[1].text, box + serverUrl("/unduhan"));
     EXPECT_EQ(browser.opened, (std::vector<std::u16string>{serverUrl("/progres_data"), serverUrl("/unduhan")}));
+}
+
+namespace {
+
+// The same window, wired to the workflow, for what the operator does with it.
+using WiredWindowTest = WindowClosingTest;
+
+// A key pressed and released on `widget`, as the keyboard delivers it.
+void pressKey(QWidget* widget, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &press);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+} // namespace
+
+TEST_F(WiredWindowTest, keyboardOnly_tabFromTheTokenReachesTheButtonAndSpaceSends)
+{
+    setScenario([](sandbox::Scenario& s) { s.endpoints = "getSekolah"; });
+    ASSERT_EQ(workflow::Form_Load(window, *client, state, dataDir.path()), workflow::CheckOutcome::Ready);
+    window.setCredentials({token, npsn, u16(school.users.front().username)});
+    window.findChild<QWidget*>(QStringLiteral("txtToken"))->setFocus();
+    for (const char* next : {"txtNPSN", "user_OPS", "picBtnSync"}) {
+        pressKey(window.focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(window.focusWidget()->objectName(), QLatin1StringView(next));
+    }
+    pressKey(window.focusWidget(), Qt::Key_Space);
+    const auto* log = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    EXPECT_EQ(log->item(log->count() - 1)->text(), QStringLiteral("[v] Seluruh Proses Selesai"));
+    ASSERT_EQ(windowDialogs.shown.size(), 1u);
+    EXPECT_EQ(windowDialogs.shown[0].text, u"Proses Kirim Data Selesai Sepenuhnya");
+    EXPECT_TRUE(window.isSendEnabled());
 }
 
 namespace {

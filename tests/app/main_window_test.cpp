@@ -6,6 +6,7 @@
 #include "app/history_dialog.h"
 #include "json/utf8.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +28,9 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
 
 using namespace testing_support;
 
@@ -53,6 +58,9 @@ protected:
 
     QColor textColor(const char* name) { return control(name)->palette().color(QPalette::WindowText); }
 
+    // The send button: the panel picBtnSync with its caption BtSync drawn on it.
+    app::SendButton* sendButton() { return control<app::SendButton>("picBtnSync"); }
+
     RecordingDialogs dialogs;
     RecordingBrowser browser;
     app::Form1 form{&dialogs, &browser};
@@ -69,17 +77,17 @@ TEST_F(Form1Test, atStart_controlsHaveTheirPlacesTextsAndColours)
         const char* name;
         QRect geometry; // pixels: twips / 15
     };
-    for (const Case& c :
-         {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}}, Case{"txtNPSN", {27, 192, 253, 17}},
-          Case{"user_OPS", {27, 245, 253, 17}}, Case{"picBtnSync", {20, 293, 267, 33}}, Case{"BtSync", {0, 7, 267, 20}},
-          Case{"lblMainStatus", {313, 80, 300, 20}}, Case{"List1", {313, 131, 293, 197}},
-          Case{"Label6", {560, 339, 57, 20}}}) {
+    for (const Case& c : {Case{"picHeader", {0, 0, 633, 60}}, Case{"txtToken", {27, 138, 253, 17}},
+                          Case{"txtNPSN", {27, 192, 253, 17}}, Case{"user_OPS", {27, 245, 253, 17}},
+                          Case{"picBtnSync", {20, 293, 267, 33}}, Case{"lblMainStatus", {313, 80, 300, 20}},
+                          Case{"List1", {313, 131, 293, 197}}, Case{"Label6", {560, 339, 57, 20}}}) {
         EXPECT_EQ(control(c.name)->geometry(), c.geometry) << c.name;
     }
+    EXPECT_EQ(sendButton()->captionRect(), QRect(0, 7, 267, 20)); // BtSync
     EXPECT_EQ(control<QLabel>("lblMainStatus")->text(), QStringLiteral("Status: MENUNGGU..."));
     EXPECT_EQ(textColor("lblMainStatus"), QColor(128, 128, 128));
-    EXPECT_EQ(control<QLabel>("BtSync")->text(), QStringLiteral("Kirim Data"));
-    EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(32, 96, 208));
+    EXPECT_EQ(sendButton()->text(), QStringLiteral("Kirim Data"));
+    EXPECT_EQ(sendButton()->fill(), QColor(32, 96, 208));
     EXPECT_EQ(control<QLabel>("Label6")->text(), QStringLiteral("Versi 1.0"));
     EXPECT_EQ(control<QListWidget>("List1")->count(), 0);
     EXPECT_FALSE(control<QLineEdit>("txtToken")->hasFrame());
@@ -138,14 +146,14 @@ TEST_F(Form1Test, clicks_reachTheWorkflowOnlyFromEnabledLabel)
     QObject::connect(&form, &app::Form1::sendLabelClicked, [&] { ++labelClicks; });
     QObject::connect(&form, &app::Form1::sendPanelClicked, [&] { ++panelClicks; });
     form.showAndPaint();
-    auto* label = control("BtSync");
-    auto* panel = control("picBtnSync");
-    QTest::mouseClick(label, Qt::LeftButton);
+    auto* panel = sendButton();
+    const QPoint label = panel->captionRect().center();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, label);
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(5, 2)); // the bare strip above the label
     EXPECT_EQ(labelClicks, 1);
     EXPECT_EQ(panelClicks, 1);
     form.setSendEnabled(false);
-    QTest::mouseClick(label, Qt::LeftButton);
+    QTest::mouseClick(panel, Qt::LeftButton, {}, label);
     EXPECT_EQ(labelClicks, 1); // a disabled label raises no click of its own
     EXPECT_FALSE(form.isSendEnabled());
 }
@@ -157,8 +165,8 @@ TEST_F(Form1Test, credentialsAndButton_roundTripThroughTheControls)
     EXPECT_EQ(form.credentials(), c);
     form.setSendCaption(u"Memproses...");
     form.setSendPanelColor(workflow::ColorWaiting);
-    EXPECT_EQ(control<QLabel>("BtSync")->text(), QStringLiteral("Memproses..."));
-    EXPECT_EQ(control<app::ClickablePanel>("picBtnSync")->fill(), QColor(128, 128, 128));
+    EXPECT_EQ(sendButton()->text(), QStringLiteral("Memproses..."));
+    EXPECT_EQ(sendButton()->fill(), QColor(128, 128, 128));
 }
 
 TEST_F(Form1Test, readOnlyCredentialBoxes_refuseTypingUntilEditableAgain)
@@ -223,8 +231,8 @@ int whitePixels(const QImage& image)
 TEST_F(Form1Test, disabledSendLabel_isDrawnGreyedOnTheSamePanel)
 {
     form.showAndPaint();
+    auto* panel = sendButton();
     auto* label = control<QLabel>("BtSync");
-    auto* panel = control<app::ClickablePanel>("picBtnSync");
     EXPECT_EQ(label->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::white));
     const int whiteWhenEnabled = whitePixels(panel->grab().toImage());
     EXPECT_GT(whiteWhenEnabled, 20);
@@ -381,6 +389,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         QString text;
         double points;
         int width; // pixels
+        bool bold = true;
     };
     const std::vector<Case> cases{
         {"title", QStringLiteral("MURENTA TERVALIS HELPER"), 15.75, 333},
@@ -388,6 +397,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         {"status", QStringLiteral("Status: SELESAI (ADA ERROR)"), 11.25, 300},
         {"version", QStringLiteral("Versi 2.0"), 9, 57},
         {"caption", QStringLiteral("Kredensial Autentikasi"), 11.25, 267},
+        {"version within the log", QStringLiteral("Versi 2.0"), 9, 46, false},
     };
     for (const QString& family : app::uiFontFamilies()) {
         if (!QFontDatabase::hasFamily(family)) {
@@ -396,7 +406,7 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
         for (const Case& c : cases) {
             QFont font(family);
             font.setPointSizeF(c.points);
-            font.setBold(true);
+            font.setBold(c.bold);
             const QFont fitted = app::fittedFont(font, c.text, c.width);
             EXPECT_TRUE(app::fitsAtEveryScale(fitted, c.text, c.width)) << c.what << " " << family.toStdString();
             EXPECT_GE(fitted.pointSizeF(), app::kSmallestPointSize);
@@ -410,6 +420,296 @@ TEST(FittedFont, everyCandidateFamily_shrinksOnlyWhatDoesNotFit)
     }
     QFont huge = app::uiFont(40, true);
     EXPECT_EQ(app::fittedFont(huge, QStringLiteral("MURENTA TERVALIS HELPER"), 20).pointSizeF(), 8.0);
+}
+
+namespace {
+
+// The send control as it was built before it became a button: a panel filled in one colour and, on its
+// middle strip, a bold white caption label (drawn the platform's disabled way when disabled). Drawn
+// here with the same fonts as the window, so the comparison holds with whichever family the machine has.
+QImage formerSendControl(const QString& caption, bool enabled, const QColor& fill)
+{
+    QWidget panel;
+    panel.resize(267, 33);
+    QPalette panelPalette = panel.palette();
+    panelPalette.setColor(QPalette::Window, fill);
+    panel.setPalette(panelPalette);
+    panel.setAutoFillBackground(true);
+    QLabel label(&panel);
+    label.setGeometry(0, 7, 267, 20);
+    label.setFont(app::fittedFont(app::uiFont(11.25, true), caption, label.width()));
+    label.setText(caption);
+    label.setAlignment(Qt::AlignCenter);
+    QPalette labelPalette = label.palette();
+    labelPalette.setColor(QPalette::Active, QPalette::WindowText, Qt::white);
+    labelPalette.setColor(QPalette::Inactive, QPalette::WindowText, Qt::white);
+    label.setPalette(labelPalette);
+    label.setEnabled(enabled);
+    return panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST_F(Form1Test, sendControl_looksAsBeforeInEveryState)
+{
+    form.showAndPaint();
+    struct Case {
+        const char* state;
+        const char16_t* caption;
+        bool enabled;
+        workflow::Color fill;
+    };
+    for (const Case& c : {Case{"enabled", u"Kirim Data", true, workflow::ColorButton},
+                          Case{"greyed", u"Kirim Data", false, workflow::ColorButton},
+                          Case{"busy", u"Memproses...", false, workflow::ColorWaiting}}) {
+        form.setSendCaption(c.caption);
+        form.setSendEnabled(c.enabled);
+        form.setSendPanelColor(c.fill);
+        const QImage shown = control("picBtnSync")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage expected =
+            formerSendControl(QString::fromStdU16String(c.caption), c.enabled,
+                              QColor(workflow::redOf(c.fill), workflow::greenOf(c.fill), workflow::blueOf(c.fill)));
+        EXPECT_EQ(shown, expected) << c.state;
+    }
+}
+
+TEST_F(Form1Test, sendButton_takesTheKeyboardAfterTheBoxesAndShowsARingWhileFocused)
+{
+    int presses = 0;
+    QObject::connect(&form, &app::Form1::sendLabelClicked, [&] { ++presses; });
+    form.showAndPaint();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* button = sendButton();
+    EXPECT_EQ(nextTabStop(control("user_OPS")), button);
+    EXPECT_EQ(nextTabStop(button), control("List1"));
+
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->captionRect().center());
+    EXPECT_FALSE(button->hasFocus()); // the mouse leaves the look as it was
+    for (workflow::Color fill : {workflow::ColorButton, workflow::ColorWaiting}) {
+        form.setSendPanelColor(fill);
+        control("txtToken")->setFocus();
+        const QImage plain = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(button->hasFocus());
+        const QImage ringed = button->grab().toImage();
+        // A white ring 2 pixels wide, 2 pixels inside the panel's edge; nothing else changes.
+        const QRect ringOuter = button->rect().adjusted(2, 2, -2, -2);
+        const QRect ringInner = ringOuter.adjusted(2, 2, -2, -2);
+        int unexpected = 0;
+        for (int y = 0; y < ringed.height(); ++y) {
+            for (int x = 0; x < ringed.width(); ++x) {
+                const bool onRing = ringOuter.contains(x, y) && !ringInner.contains(x, y);
+                unexpected += ringed.pixelColor(x, y) != (onRing ? QColor(Qt::white) : plain.pixelColor(x, y));
+            }
+        }
+        EXPECT_EQ(unexpected, 0) << workflow::redOf(fill);
+    }
+
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(presses, 4);      // the mouse's, then the three keys'
+    form.setSendEnabled(false); // during a run: the focus moves on, and Tab passes the button over
+    EXPECT_EQ(QApplication::focusWidget(), control("List1"));
+    control("user_OPS")->setFocus();
+    QTest::keyClick(control("user_OPS"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), control("List1"));
+}
+
+TEST_F(Form1Test, screenReader_findsEveryControlByName)
+{
+    form.SetStatus(u"SIAP", workflow::ColorReady);
+    struct Case {
+        const char* control;
+        QAccessible::Role role;
+        QString name;
+    };
+    for (const Case& c : {Case{"txtToken", QAccessible::EditableText, QStringLiteral("Token Web Service Murenta :")},
+                          Case{"txtNPSN", QAccessible::EditableText, QStringLiteral("NPSN :")},
+                          Case{"user_OPS", QAccessible::EditableText, QStringLiteral("Username OPS Murenta :")},
+                          Case{"picBtnSync", QAccessible::Button, QStringLiteral("Kirim Data")},
+                          Case{"lblMainStatus", QAccessible::StaticText, QStringLiteral("Status")},
+                          Case{"List1", QAccessible::List, QStringLiteral("Log aktivitas")}}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control(c.control));
+        ASSERT_NE(accessible, nullptr) << c.control;
+        EXPECT_EQ(accessible->role(), c.role) << c.control;
+        EXPECT_EQ(accessible->text(QAccessible::Name), c.name) << c.control;
+    }
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(sendButton());
+    EXPECT_FALSE(button->text(QAccessible::Description).isEmpty());
+    EXPECT_TRUE(button->state().defaultButton);
+    // Behind the name, the status itself.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(control("lblMainStatus"))->text(QAccessible::Description),
+              QStringLiteral("SIAP"));
+}
+
+TEST_F(Form1Test, newLogLine_becomesTheLogsDescriptionForScreenReaders)
+{
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(control("List1"));
+    for (const char16_t* line : {u"[i] Cek Email ...", u"[v] Email Valid"}) {
+        form.appendLog(line);
+        EXPECT_EQ(log->text(QAccessible::Description), QString::fromStdU16String(line));
+    }
+    form.clearLog();
+    EXPECT_TRUE(log->text(QAccessible::Description).isEmpty());
+}
+
+TEST_F(Form1Test, firstStart_boxesSayWhatToTypeAndAWrongNpsnGetsAQuietNote)
+{
+    struct Case {
+        const char* box;
+        const char* caption;
+        QString placeholder;
+    };
+    for (const Case& c : {Case{"txtToken", "Label1", QStringLiteral("Token dari menu Web Service di aplikasi Murenta")},
+                          Case{"txtNPSN", "Label2", QStringLiteral("8 angka NPSN sekolah")},
+                          Case{"user_OPS", "Label3", QStringLiteral("Email akun Operator Sekolah di Murenta")}}) {
+        EXPECT_EQ(control<QLineEdit>(c.box)->placeholderText(), c.placeholder);
+        const QString explanation = control(c.caption)->toolTip();
+        EXPECT_GT(explanation.size(), c.placeholder.size()) << c.caption; // the same, at more length
+        EXPECT_EQ(control(c.box)->accessibleDescription(), explanation);
+    }
+
+    int sends = 0;
+    QObject::connect(&form, &app::Form1::sendPanelClicked, [&] { ++sends; });
+    form.showAndPaint();
+    auto* npsn = control<QLineEdit>("txtNPSN");
+    auto* note = control<QLabel>("lblNpsnNote");
+    EXPECT_EQ(note->text(), QStringLiteral("Bukan 8 angka"));
+    EXPECT_EQ(textColor("lblNpsnNote"), QColor(255, 32, 32));
+    EXPECT_LT(note->font().pointSizeF(), npsn->font().pointSizeF());
+    for (const auto& [typed, noted] :
+         {std::pair{"", false}, std::pair{"20500123", false}, std::pair{"2050012", true}, std::pair{"205001234", true},
+          std::pair{"2050012a", true}, std::pair{" 20500123", true}}) {
+        npsn->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(note->isVisible(), noted) << typed;
+    }
+    QTest::keyClick(npsn, Qt::Key_Return); // the local service decides
+    EXPECT_EQ(sends, 1);
+}
+
+namespace {
+
+// Where a control shows at `scale`, in the window's device pixels: the whole pixels Qt gives the widget,
+// or, for a label with a text on no background of its own, where the text runs, measured as
+// fitsAtEveryScale measures it.
+QRectF deviceExtent(const QWidget* control, double scale)
+{
+    const QRectF geometry = control->geometry();
+    const QRectF owned = app::ownedDevicePixels(QRectF(geometry.topLeft() * scale, geometry.size() * scale));
+    const auto* label = qobject_cast<const QLabel*>(control);
+    if (label == nullptr || label->text().isEmpty() || label->autoFillBackground()) {
+        return owned;
+    }
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    const double width = QFontMetricsF(font).horizontalAdvance(label->text());
+    double left = geometry.left() * scale;
+    if (label->alignment() & Qt::AlignRight) {
+        left = geometry.right() * scale - width;
+    } else if (label->alignment() & Qt::AlignHCenter) {
+        left += (geometry.width() * scale - width) / 2;
+    }
+    return {left, owned.top(), width, owned.height()};
+}
+
+} // namespace
+
+TEST_F(Form1Test, everyControl_staysWholeInsideTheWindowAndClearOfTheOthersAtEveryScale)
+{
+    form.setCredentials({u"token", u"2050", u"ops@sekolah.id"}); // the NPSN's note shows too
+    form.setVersionText(u"Versi 2.0");
+    form.showAndPaint();
+    // Drawn one over the other by design: each box on its rounded frame, the progress bar on its ground.
+    const std::set<std::pair<QString, QString>> layered{
+        {QStringLiteral("shpToken"), QStringLiteral("txtToken")},
+        {QStringLiteral("shpNpsn"), QStringLiteral("txtNPSN")},
+        {QStringLiteral("shpUser"), QStringLiteral("user_OPS")},
+        {QStringLiteral("lblProgressBG"), QStringLiteral("lblProgressBar")}};
+    QList<QWidget*> controls;
+    for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible()) {
+            controls << child;
+        }
+    }
+    ASSERT_TRUE(control("lblNpsnNote")->isVisible());
+    for (double scale : app::kScaleFactors) {
+        const QRectF window(0, 0, qRound(form.width() * scale), qRound(form.height() * scale));
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            const QRectF extent = deviceExtent(controls[i], scale);
+            const QString name = controls[i]->objectName();
+            if (extent.isEmpty()) {
+                continue; // the progress bar at 0
+            }
+            // The header's fill runs past the window's right edge, as laid out.
+            if (name != QStringLiteral("picHeader")) {
+                EXPECT_TRUE(window.contains(extent)) << name.toStdString() << " at " << scale;
+            }
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                const QString other = controls[j]->objectName();
+                if (!layered.contains({name, other}) && !layered.contains({other, name})) {
+                    EXPECT_FALSE(extent.intersects(deviceExtent(controls[j], scale)))
+                        << name.toStdString() << " and " << other.toStdString() << " at " << scale;
+                }
+            }
+        }
+        EXPECT_LE(deviceExtent(control("Label6"), scale).right(), deviceExtent(control("List1"), scale).right())
+            << "the version past the log's right edge at " << scale;
+    }
+}
+
+TEST(FramedList, atWholeScales_looksAsAPlainList)
+{
+    QListWidget plain;
+    app::FramedList framed;
+    for (QListWidget* list : {&plain, static_cast<QListWidget*>(&framed)}) {
+        list->resize(293, 197);
+        for (int i = 0; i < 40; ++i) {
+            list->addItem(QStringLiteral("[i] baris")); // with a scroll bar along the right side
+        }
+    }
+    for (double scale : {1.0, 2.0}) {
+        const auto drawn = [scale](QWidget& list) {
+            QImage image(list.size() * scale, QImage::Format_RGB32);
+            image.setDevicePixelRatio(scale);
+            list.render(&image);
+            return image;
+        };
+        EXPECT_EQ(drawn(framed), drawn(plain)) << "at " << scale;
+    }
+}
+
+TEST_F(Form1Test, log_keepsItsWholeFrameAtFractionalScales)
+{
+    form.showAndPaint();
+    for (int i = 0; i < 40; ++i) {
+        form.appendLog(u"[i] baris"); // with a scroll bar along the right side
+    }
+    const QWidget* log = control("List1");
+    QColor frame;
+    for (double scale : app::kScaleFactors) {
+        if (scale == std::round(scale)) {
+            continue; // the style's own frame, as FramedList.atWholeScales_looksAsAPlainList checks
+        }
+        QImage image(form.size() * scale, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
+        form.render(&image);
+        const QRect owned = app::ownedDevicePixels(QRectF(QPointF(log->pos()) * scale, QSizeF(log->size()) * scale));
+        const QPoint middle = owned.center();
+        const QPoint sides[] = {{middle.x(), owned.top()},
+                                {middle.x(), owned.bottom()},
+                                {owned.left(), middle.y()},
+                                {owned.right(), middle.y()}};
+        if (!frame.isValid()) {
+            frame = image.pixelColor(sides[0]);
+            EXPECT_NE(frame, image.pixelColor(sides[0] - QPoint(0, 1))); // not the window around it
+            EXPECT_NE(frame, QColor(Qt::white));                         // nor the log's ground
+        }
+        for (const QPoint& side : sides) {
+            EXPECT_EQ(image.pixelColor(side), frame) << "at " << scale << ", " << side.x() << "," << side.y();
+        }
+    }
 }
 
 // The link to the send history sits beside the version label, inside the window, over no other control,

@@ -77,6 +77,33 @@ TEST_F(StartupCheckTest, endpointText_isSplitAtEveryCommaWithNothingTrimmed)
     }
 }
 
+TEST_F(StartupCheckTest, anEmptyBox_turnsTheInvitationIntoWhatToFillIn)
+{
+    const std::u16string email = u"ops@sekolah.id";
+    struct Case {
+        const char* name;
+        workflow::Credentials boxes;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"every box filled", {token, npsn, email}, true},
+        {"no token", {u"", npsn, email}, false},
+        {"no NPSN", {token, u"", email}, false},
+        {"no user name", {token, npsn, u""}, false},
+        {"a first start", {}, false},
+    };
+    for (const Case& c : cases) {
+        view.boxes = c.boxes;
+        view.log.clear();
+        EXPECT_EQ(check(), CheckOutcome::Ready) << c.name;
+        EXPECT_EQ(view.log.back(), c.complete ? u"[i] Silahkan Kirim Data !"
+                                              : u"[i] Lengkapi Token, NPSN dan Username, lalu tekan Kirim Data.")
+            << c.name;
+        EXPECT_EQ(view.statuses.back(), (StatusChange{u"SIAP", workflow::ColorReady})) << c.name;
+        EXPECT_TRUE(view.sendEnabled) << c.name;
+    }
+}
+
 TEST_F(StartupCheckTest, otherVersion_opensDownloadPageAndClosesWithoutAskingForEndpoints)
 {
     for (const char* version : {"2.1", "1.9", "2.00", "", "2.0 "}) {
@@ -272,9 +299,10 @@ TEST_F(StartupCheckTest, oversizedCredentialsFile_givesEmptyBoxesAndOneWarningAn
 
     EXPECT_EQ(workflow::Form_Load(view, *client, state, dataDir.path()), CheckOutcome::Ready);
     EXPECT_EQ(view.boxes, workflow::Credentials{});
-    EXPECT_EQ(view.log, lines({u"[!] Gagal Membaca Kredensial (Berkas Lebih Dari 64 KiB)",
-                               u"[i] Cek Versi Aplikasi ...", u"[v] Versi Aplikasi Terbaru",
-                               u"---------------------------------------", u"[i] Silahkan Kirim Data !"}));
+    EXPECT_EQ(view.log,
+              lines({u"[!] Gagal Membaca Kredensial (Berkas Lebih Dari 64 KiB)", u"[i] Cek Versi Aplikasi ...",
+                     u"[v] Versi Aplikasi Terbaru", u"---------------------------------------",
+                     u"[i] Lengkapi Token, NPSN dan Username, lalu tekan Kirim Data."}));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll() == bytes);
 }
