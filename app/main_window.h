@@ -2,9 +2,8 @@
 
 // The program's one window, Form1: the three credential boxes, the send button, the status line, the
 // progress bar, the activity log and the version label, with the link to the send history beside it,
-// laid out in twips (15 twips make one pixel at
-// 96 dots per inch; Qt scales on high-density screens). It is the view of the start sequence and the
-// send run; the window itself holds no workflow.
+// laid out in twips (15 twips make one pixel at 96 dots per inch; Qt scales on high-density screens).
+// It is the view of the start sequence and the send run; the window itself holds no workflow.
 
 #include "workflow/send_history.h"
 #include "workflow/sync_view.h"
